@@ -1,0 +1,206 @@
+#include "PageParser.h"
+
+#include "EventYielder.h"
+#include "HarvestControls.h"
+#include "PlainText.h"
+#include "ProgressDisplay.h"
+#include "ProxyTable.h"
+
+#include <QDir>
+
+#include <limits>
+
+namespace {
+
+constexpr QByteArrayView CellOpen = "<td>";
+constexpr QByteArrayView CellClose = "</td>";
+constexpr QByteArrayView RowMarker = "<tr align=\"center\">";
+constexpr QByteArrayView LinkPrefix = "<a";
+
+// The first four row markers open the table's header rows; capture begins at the fifth and
+// the 101st captured marker ends the page, so a page gives at most one hundred rows.
+constexpr int CaptureMarker = 5;
+constexpr int LastCapturedMarker = 101;
+constexpr int CellsPerEntry = 5;
+
+QByteArrayView TrimSpaces(QByteArrayView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == ' ')
+        ++begin;
+    while (end > begin && text[end - 1] == ' ')
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+// Cell texts are stored as UTF-8, whatever encoding the page used.
+QByteArray AsUtf8(QByteArrayView cell)
+{
+    if (cell.isValidUtf8())
+        return cell.toByteArray();
+    return QString::fromLatin1(cell).toUtf8();
+}
+
+} // namespace
+
+QByteArray CellText(QByteArrayView line)
+{
+    const qsizetype open = line.indexOf(CellOpen);
+    if (open < 0)
+        return {};
+    const qsizetype start = open + CellOpen.size();
+    const qsizetype next = line.indexOf(CellOpen, start);
+    QByteArray piece = line.sliced(start, (next < 0 ? line.size() : next) - start).toByteArray();
+    piece.replace(CellClose, "");
+    return TrimSpaces(piece).toByteArray();
+}
+
+bool IsRowMarker(QByteArrayView line)
+{
+    return TrimSpaces(line) == RowMarker;
+}
+
+PageParser::PageParser(HarvestControls& controls, ProxyTable& table, EventYielder& yielder, QString workFolder)
+    : m_controls(controls)
+    , m_table(table)
+    , m_yielder(yielder)
+    , m_workFolder(std::move(workFolder))
+{
+}
+
+QString PageParser::pageFilePath() const
+{
+    return QDir(m_workFolder).filePath(QString::fromLatin1(PageFileName));
+}
+
+QString PageParser::cellFilePath() const
+{
+    return QDir(m_workFolder).filePath(QString::fromLatin1(CellFileName));
+}
+
+bool PageParser::yieldAndContinue()
+{
+    m_yielder.yield();
+    return !m_abandoned;
+}
+
+LineCount PageParser::CountLines(const QString& path)
+{
+    LineReader reader(path);
+    LineCount counted{reader.open(), 0};
+    if (counted.status != FileStatus::Ok)
+        return counted;
+    while (!reader.atEnd()) {
+        reader.readLine();
+        if (counted.lines == std::numeric_limits<int>::max())
+            return {FileStatus::Failed, counted.lines};
+        ++counted.lines;
+        if (!yieldAndContinue())
+            return {FileStatus::Failed, counted.lines};
+    }
+    if (reader.failed())
+        counted.status = FileStatus::Failed;
+    return counted;
+}
+
+PageParser::Step PageParser::countInto(const QString& path)
+{
+    const LineCount counted = CountLines(path);
+    if (counted.status == FileStatus::NotFound)
+        return Step::Skipped;
+    if (counted.status == FileStatus::Failed)
+        return Step::Failed;
+    m_controls.pageBar().setMaximum(counted.lines);
+    return Step::Done;
+}
+
+void PageParser::ParsePage()
+{
+    ProgressDisplay& bar = m_controls.pageBar();
+    bar.setValue(0);
+    if (countInto(pageFilePath()) == Step::Failed)
+        return;
+    bar.setCaption(QStringLiteral("Parsing Data..."));
+    if (DeleteFile(cellFilePath()) == FileStatus::Failed || extractCells() == Step::Failed)
+        return;
+
+    bar.setValue(0);
+    if (countInto(cellFilePath()) == Step::Failed)
+        return;
+    bar.setCaption(QStringLiteral("Extracting Proxys..."));
+    if (buildEntries() == Step::Failed)
+        return;
+
+    bar.setValue(0);
+    bar.setCaption(QStringLiteral("Current Page Extraction Complete."));
+    DeleteMatching(m_workFolder, QStringLiteral("*.tmp"));
+}
+
+// First pass: from the fifth row marker on, every line's cell text goes to the cell file as a
+// line of its own (an empty one for a line without a cell), except link cells.
+PageParser::Step PageParser::extractCells()
+{
+    LineReader page(pageFilePath());
+    LineWriter cells(cellFilePath(), LineWriter::Mode::Append);
+    // A missing page file is passed over when opening it, but then there is nothing to read:
+    // the first end-of-file test fails, and that ends the parse.
+    const FileStatus pageOpened = page.open();
+    if (pageOpened == FileStatus::Failed || cells.open() != FileStatus::Ok || pageOpened == FileStatus::NotFound)
+        return Step::Failed;
+
+    ProgressDisplay& bar = m_controls.pageBar();
+    int markers = 0;
+    int capturedRows = 0;
+    while (!page.atEnd()) {
+        const QByteArrayView line = page.readLine();
+        const bool marker = IsRowMarker(line);
+        if (marker && markers != CaptureMarker)
+            ++markers;
+        if (markers == CaptureMarker) {
+            const QByteArray cell = CellText(line);
+            if (!cell.startsWith(LinkPrefix)) {
+                if (!cells.writeLine(AsUtf8(cell)))
+                    return Step::Failed;
+                if (marker && ++capturedRows == LastCapturedMarker)
+                    break;
+            }
+        }
+        bar.setValue(bar.value() + 1);
+    }
+    if (page.failed() || !cells.close())
+        return Step::Failed;
+    return Step::Done;
+}
+
+// Second pass: every five non-empty cell lines make one entry, in file order; an incomplete
+// last group is dropped.
+PageParser::Step PageParser::buildEntries()
+{
+    LineReader cells(cellFilePath());
+    if (cells.open() != FileStatus::Ok)
+        return Step::Failed;
+
+    ProgressDisplay& bar = m_controls.pageBar();
+    QString entryText;
+    int cellCount = 0;
+    while (!cells.atEnd()) {
+        const QByteArrayView line = cells.readLine();
+        if (!line.isEmpty()) {
+            entryText += QString::fromUtf8(line) + u':';
+            if (++cellCount == CellsPerEntry) {
+                const std::optional<ProxyEntry> entry = ProxyEntry::fromEntryText(entryText);
+                if (!entry)
+                    return Step::Failed;
+                m_table.append(*entry);
+                entryText.clear();
+                cellCount = 0;
+                m_controls.setReceivedText(QString::number(m_table.count()));
+                if (!yieldAndContinue())
+                    return Step::Failed;
+            }
+        }
+        bar.setValue(bar.value() + 1);
+    }
+    return cells.failed() ? Step::Failed : Step::Done;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "TextFiles.h"
+
+#include <QByteArray>
+#include <QString>
+
+class EventYielder;
+class HarvestControls;
+class ProxyTable;
+
+// The text of the first table cell on a page line: what follows the first "<td>" up to the
+// next "<td>" or the end of the line, with every "</td>" taken out and the spaces around it
+// trimmed. Empty when the line holds no "<td>".
+QByteArray CellText(QByteArrayView line);
+
+// Whether the line, spaces around it aside, is exactly the marker that opens a proxy row.
+bool IsRowMarker(QByteArrayView line);
+
+struct LineCount
+{
+    FileStatus status = FileStatus::Ok;
+    int lines = 0;
+};
+
+// Turns one downloaded page, held in the page file, into rows of the proxy table. It works in
+// two passes through files and never holds the page in memory: the cells of the page's proxy
+// rows go to the cell file, which is then read back and cut into entries of five cells.
+class PageParser final
+{
+    Q_DISABLE_COPY_MOVE(PageParser)
+
+public:
+    static constexpr auto PageFileName = "temp.tmp";
+    static constexpr auto CellFileName = "temp2.tmp";
+
+    PageParser(HarvestControls& controls, ProxyTable& table, EventYielder& yielder, QString workFolder);
+
+    // Parses the page file, appends its rows and deletes every "*.tmp" file of the work
+    // folder. A missing file passes over the step that needed it; any other failure ends the
+    // parse quietly, keeping the rows appended so far.
+    void ParsePage();
+
+    // Counts the lines of a text file, letting window events run as it goes.
+    LineCount CountLines(const QString& path);
+
+    // The program is ending: the parse stops at its next chance to look, leaving its files.
+    void abandon() { m_abandoned = true; }
+
+    QString pageFilePath() const;
+    QString cellFilePath() const;
+
+private:
+    enum class Step { Done, Skipped, Failed };
+
+    Step countInto(const QString& path);
+    Step extractCells();
+    Step buildEntries();
+    bool yieldAndContinue();
+
+    HarvestControls& m_controls;
+    ProxyTable& m_table;
+    EventYielder& m_yielder;
+    QString m_workFolder;
+    bool m_abandoned = false;
+};

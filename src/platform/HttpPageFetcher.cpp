@@ -1,0 +1,103 @@
+#include "HttpPageFetcher.h"
+
+#include <QEventLoop>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+// A reply that carries an HTTP status with a body: the server answered, so the body counts.
+bool IsHttpStatusError(QNetworkReply::NetworkError error)
+{
+    const bool contentError = error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError;
+    const bool serverError = error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError;
+    return contentError || serverError;
+}
+
+} // namespace
+
+HttpPageFetcher::HttpPageFetcher(std::chrono::milliseconds requestTimeout, qint64 largestBody, QObject* parent)
+    : QObject(parent)
+    , m_requestTimeout(requestTimeout)
+    , m_largestBody(largestBody)
+{
+}
+
+FetchResult HttpPageFetcher::fetch(const QUrl& address, QIODevice& sink)
+{
+    m_received = 0;
+    m_abort = Abort::None;
+
+    QNetworkRequest request(address);
+    // Qt's transfer time-out only bounds silence; the request time-out bounds the whole
+    // request, so a server that drips a byte now and then cannot hold the run forever.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, [this] { abortReply(Abort::TimedOut); });
+
+    const std::unique_ptr<QNetworkReply> reply(m_manager.get(request));
+    m_reply = reply.get();
+    QEventLoop loop;
+    connect(reply.get(), &QNetworkReply::readyRead, this, [this, &sink] { copyAvailable(sink); });
+    connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    deadline.start(m_requestTimeout);
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    copyAvailable(sink);
+    m_reply.clear();
+
+    FetchResult fetched = result();
+    if (m_abort == Abort::None && reply->error() != QNetworkReply::NoError && !IsHttpStatusError(reply->error())) {
+        fetched.ok = false;
+        fetched.error = reply->errorString();
+    }
+    return fetched;
+}
+
+void HttpPageFetcher::cancel()
+{
+    if (m_reply)
+        abortReply(Abort::Cancelled);
+}
+
+void HttpPageFetcher::copyAvailable(QIODevice& sink)
+{
+    if (!m_reply || m_abort != Abort::None)
+        return;
+    const QByteArray chunk = m_reply->readAll();
+    m_received += chunk.size();
+    if (m_received > m_largestBody) {
+        abortReply(Abort::TooLarge);
+        return;
+    }
+    if (sink.write(chunk) != chunk.size())
+        abortReply(Abort::SinkFailed);
+}
+
+void HttpPageFetcher::abortReply(Abort reason)
+{
+    if (m_abort == Abort::None)
+        m_abort = reason;
+    if (m_reply)
+        m_reply->abort();
+}
+
+FetchResult HttpPageFetcher::result() const
+{
+    switch (m_abort) {
+    case Abort::None:
+        return {true, QString(), m_received};
+    case Abort::TimedOut:
+        return {false, tr("The request timed out."), m_received};
+    case Abort::TooLarge:
+        return {false, tr("The page is larger than %1 bytes.").arg(m_largestBody), m_received};
+    case Abort::SinkFailed:
+        return {false, tr("The page could not be stored."), m_received};
+    case Abort::Cancelled:
+        return {false, tr("The transfer was cancelled."), m_received};
+    }
+    return {};
+}

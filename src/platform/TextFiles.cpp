@@ -1,0 +1,128 @@
+#include "TextFiles.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+namespace {
+
+constexpr qsizetype ReadChunk = 256 * 1024;
+
+} // namespace
+
+FileStatus DeleteFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return FileStatus::NotFound;
+    return file.remove() ? FileStatus::Ok : FileStatus::Failed;
+}
+
+FileStatus DeleteMatching(const QString& folder, const QString& pattern)
+{
+    const QDir dir(folder);
+    const QStringList names = dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System);
+    if (names.isEmpty())
+        return FileStatus::NotFound;
+    bool allRemoved = true;
+    for (const QString& name : names)
+        allRemoved = QFile::remove(dir.filePath(name)) && allRemoved;
+    return allRemoved ? FileStatus::Ok : FileStatus::Failed;
+}
+
+LineReader::LineReader(const QString& path)
+    : m_file(path)
+{
+}
+
+FileStatus LineReader::open()
+{
+    if (m_file.open(QIODevice::ReadOnly))
+        return FileStatus::Ok;
+    return m_file.exists() ? FileStatus::Failed : FileStatus::NotFound;
+}
+
+bool LineReader::fill()
+{
+    if (m_position > 0) {
+        m_buffer.remove(0, m_position);
+        m_position = 0;
+    }
+    const qsizetype kept = m_buffer.size();
+    m_buffer.resize(kept + ReadChunk);
+    const qint64 got = m_file.read(m_buffer.data() + kept, ReadChunk);
+    m_buffer.resize(kept + std::max<qint64>(got, 0));
+    if (got < 0)
+        m_failed = true;
+    return got > 0;
+}
+
+bool LineReader::atEnd()
+{
+    if (m_pendingLineFeed) {
+        if (m_position == m_buffer.size())
+            fill();
+        if (m_position < m_buffer.size() && m_buffer.at(m_position) == '\n')
+            ++m_position;
+        m_pendingLineFeed = false;
+    }
+    if (m_position < m_buffer.size())
+        return false;
+    return !fill();
+}
+
+QByteArrayView LineReader::readLine()
+{
+    qsizetype scanned = 0; // bytes after m_position already known to hold no line end
+    for (;;) {
+        const char* begin = m_buffer.constData();
+        const char* end = begin + m_buffer.size();
+        const char* found = std::find_if(begin + m_position + scanned, end, [](char c) { return c == '\r' || c == '\n'; });
+        if (found != end) {
+            const qsizetype lineStart = m_position;
+            const qsizetype lineEnd = found - begin;
+            m_position = lineEnd + 1;
+            // The LF of a CR LF may still be unread; atEnd() swallows it before the next line.
+            m_pendingLineFeed = *found == '\r';
+            return QByteArrayView(begin + lineStart, lineEnd - lineStart);
+        }
+        scanned = m_buffer.size() - m_position;
+        if (!fill()) {
+            const qsizetype lineStart = m_position;
+            m_position = m_buffer.size();
+            return QByteArrayView(m_buffer.constData() + lineStart, m_position - lineStart);
+        }
+    }
+}
+
+LineWriter::LineWriter(const QString& path, Mode mode)
+    : m_file(path)
+    , m_mode(mode)
+{
+}
+
+FileStatus LineWriter::open()
+{
+    const QIODevice::OpenMode how = m_mode == Mode::Append ? QIODevice::Append : QIODevice::Truncate;
+    if (m_file.open(QIODevice::WriteOnly | how))
+        return FileStatus::Ok;
+    return FileStatus::Failed;
+}
+
+bool LineWriter::writeLine(QByteArrayView line)
+{
+    m_ok = m_ok && m_file.write(line.data(), line.size()) == line.size() && m_file.write("\r\n", 2) == 2;
+    return m_ok;
+}
+
+bool LineWriter::close()
+{
+    m_ok = m_file.flush() && m_ok;
+    m_file.close();
+    return m_ok && m_file.error() == QFileDevice::NoError;
+}
+
+QString LineWriter::errorString() const
+{
+    return m_file.errorString();
+}

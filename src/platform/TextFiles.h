@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QFile>
+#include <QString>
+
+// What a file operation came to. A missing file is told apart from every other failure,
+// because the harvest passes over the one and gives up on the other.
+enum class FileStatus {
+    Ok,
+    NotFound,
+    Failed,
+};
+
+// Deletes one file.
+FileStatus DeleteFile(const QString& path);
+
+// Deletes every file in the folder whose name matches the wildcard pattern ("*.tmp");
+// NotFound when nothing matches.
+FileStatus DeleteMatching(const QString& folder, const QString& pattern);
+
+// Reads a text file line by line. A line ends at CR LF, at a lone CR or at a lone LF; the line
+// end is not part of the line, and a line end at the very end of the file adds no empty line.
+// Lines are handed out as bytes, however long they are.
+class LineReader final
+{
+public:
+    explicit LineReader(const QString& path);
+
+    FileStatus open();
+    bool atEnd();
+    // Valid until the next call; call only while atEnd() is false.
+    QByteArrayView readLine();
+    // A read error met by atEnd() or readLine(); the lines read until then were real.
+    bool failed() const { return m_failed; }
+
+private:
+    bool fill();
+
+    QFile m_file;
+    QByteArray m_buffer;
+    qsizetype m_position = 0;
+    bool m_pendingLineFeed = false;
+    bool m_failed = false;
+};
+
+// Writes lines ended by CR LF; the file is created, emptied or appended to as the mode says.
+class LineWriter final
+{
+public:
+    enum class Mode { Truncate, Append };
+
+    LineWriter(const QString& path, Mode mode);
+
+    FileStatus open();
+    bool writeLine(QByteArrayView line);
+    // Flushes and closes; false when anything written could not reach the file.
+    bool close();
+    QString errorString() const;
+
+private:
+    QFile m_file;
+    Mode m_mode;
+    bool m_ok = true;
+};

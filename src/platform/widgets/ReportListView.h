@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QTreeView>
+
+// A table in report form: one header line over plain rows, whole rows selected, at most one
+// at a time, never sorted or edited in place. A double click anywhere on it, on a row or on
+// the empty space below the rows, is reported.
+class ReportListView final : public QTreeView
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ReportListView)
+
+public:
+    explicit ReportListView(QWidget* parent = nullptr);
+
+    // Widths of the columns from the left, in device-independent pixels.
+    void setColumnWidths(std::initializer_list<int> widths);
+
+Q_SIGNALS:
+    void doubleClickedAnywhere();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
