@@ -1,0 +1,111 @@
+#include "Form1.h"
+#include "HostPort.h"
+#include "HttpPageFetcher.h"
+#include "EventYielder.h"
+#include "MessageBoxPrompter.h"
+#include "WorkFolder.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTextStream>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int UsageError = 2;
+
+struct Options
+{
+    HostPort site{QString::fromLatin1(HarvestRun::DefaultSiteHost), std::nullopt};
+};
+
+// What the command line asks for: a window with these options, or an answer printed at once.
+struct CommandLine
+{
+    std::optional<Options> options;
+    std::optional<int> exitCode; // set when the program ends without opening a window
+};
+
+// Read before the window system is started, so --help, --version and a malformed value are
+// answered on a machine without a display too.
+CommandLine ParseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"Harvests the Varnholt open-proxy list."_s);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption site(u"site"_s, u"Fetch the list pages from HOST[:PORT] instead of the list site."_s,
+                                  u"HOST[:PORT]"_s);
+    parser.addOption(site);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const auto refuse = [&err](const QString& reason) {
+        err << "varnholt: " << reason << '\n';
+        return CommandLine{std::nullopt, UsageError};
+    };
+    if (!parser.parse(arguments))
+        return refuse(parser.errorText());
+    if (parser.isSet(help) || parser.isSet(u"help-all"_s)) {
+        // Without an application object yet, the parser cannot name the program itself.
+        out << parser.helpText().replace(u"<executable_name>"_s, u"varnholt"_s);
+        return {std::nullopt, 0};
+    }
+    if (parser.isSet(version)) {
+        out << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << '\n';
+        return {std::nullopt, 0};
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(u"unexpected argument \"%1\""_s.arg(parser.positionalArguments().constFirst()));
+
+    Options options;
+    if (parser.isSet(site)) {
+        const std::optional<HostPort> parsed = ParseHostPort(parser.value(site));
+        if (!parsed)
+            return refuse(u"invalid --site value \"%1\": expected HOST or HOST:PORT"_s.arg(parser.value(site)));
+        options.site = *parsed;
+    }
+    return {options, std::nullopt};
+}
+
+QStringList Arguments(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setApplicationName(u"Varnholt Proxy List Extractor"_s);
+    QCoreApplication::setApplicationVersion(u"1.1"_s);
+    const CommandLine commandLine = ParseCommandLine(Arguments(argc, argv));
+    if (commandLine.exitCode)
+        return *commandLine.exitCode;
+    const Options& options = *commandLine.options;
+
+    QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(u"varnholt"_s);
+
+    MessageBoxPrompter prompter;
+    const WorkFolder workFolder;
+    if (!workFolder.isValid()) {
+        prompter.showMessage(u"The program cannot make its work folder for temporary files: %1"_s.arg(
+                                 workFolder.errorString()),
+                             MessageStyle::Stop, MessagePrompter::defaultTitle());
+        return 1;
+    }
+
+    HttpPageFetcher fetcher;
+    ThrottledEventYielder yielder;
+    Form1 window({fetcher, yielder, prompter}, {workFolder.path(), options.site.authority()});
+    QObject::connect(&window, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
+    window.show();
+    return QApplication::exec();
+}

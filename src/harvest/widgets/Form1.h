@@ -1,0 +1,88 @@
+#pragma once
+
+#include "HarvestControls.h"
+#include "HarvestRun.h"
+#include "ProxyTable.h"
+
+#include <QWidget>
+
+class CaptionedProgressBar;
+class EventYielder;
+class MessagePrompter;
+class PageFetcher;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class ReportListView;
+
+// The main window: the proxy table, the controls of a harvest run and the buttons that lead to
+// the other windows. It only forwards: the run, the parser and the table live in plain classes.
+class Form1 final : public QWidget, private HarvestControls
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form1)
+
+public:
+    struct Services
+    {
+        PageFetcher& fetcher;
+        EventYielder& yielder;
+        MessagePrompter& prompter;
+    };
+
+    struct Settings
+    {
+        QString workFolder;
+        QString siteAuthority = QString::fromLatin1(HarvestRun::DefaultSiteHost);
+    };
+
+    Form1(Services services, Settings settings, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    ProxyTable& table() { return m_table; }
+    const HarvestRun& run() const { return m_run; }
+
+Q_SIGNALS:
+    // "&Quit", or the window closed: the program is to end now, a run in progress included.
+    void endRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void setTabOrder();
+    void Command1_Click();
+    void Command5_Click();
+    void List_DblClick();
+    void EnableListActions();
+    void DisableListActions();
+
+    // HarvestControls
+    QString startCaption() const override;
+    void setStartCaption(const QString& caption) override;
+    QString pageCountText() const override;
+    void setPageCountText(const QString& text) override;
+    void setReceivedText(const QString& text) override;
+    ProgressDisplay& pagesBar() override;
+    ProgressDisplay& pageBar() override;
+    void setListActionsEnabled(bool enabled) override;
+
+    Services m_services;
+    ProxyTable m_table;
+    HarvestRun m_run;
+
+    ReportListView* m_list = nullptr;
+    QLabel* m_label1 = nullptr;
+    QLineEdit* m_text2 = nullptr;
+    CaptionedProgressBar* m_p2 = nullptr;
+    QLabel* m_label2 = nullptr;
+    QLineEdit* m_text1 = nullptr;
+    CaptionedProgressBar* m_p1 = nullptr;
+    QPushButton* m_command1 = nullptr;
+    QPushButton* m_command3 = nullptr;
+    QPushButton* m_command6 = nullptr;
+    QPushButton* m_command2 = nullptr;
+    QPushButton* m_command4 = nullptr;
+    QPushButton* m_command5 = nullptr;
+};
