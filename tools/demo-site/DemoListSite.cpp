@@ -112,7 +112,7 @@ void DemoListSite::onReadyRead(QTcpSocket* socket)
 
 void DemoListSite::respond(QTcpSocket* socket, const QByteArray& target)
 {
-    ++m_requestsServed;
+    m_targetsServed.append(target);
     const QUrl url(QString::fromLatin1(target));
     const QUrlQuery query(url);
     bool numeric = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QHostAddress>
 #include <QTcpServer>
 
@@ -32,7 +33,8 @@ public:
     bool listen(const QHostAddress& address = QHostAddress::LocalHost, quint16 port = 0);
     quint16 serverPort() const { return m_server.serverPort(); }
     QString errorString() const { return m_server.errorString(); }
-    int requestsServed() const { return m_requestsServed; }
+    // The request targets answered so far, in order.
+    const QByteArrayList& targetsServed() const { return m_targetsServed; }
 
     // The page body at the given list offset, lines ended by LF as a Unix web server sends them.
     QByteArray page(int offset) const;
@@ -44,5 +46,5 @@ private:
 
     QTcpServer m_server;
     Options m_options;
-    int m_requestsServed = 0;
+    QByteArrayList m_targetsServed;
 };

@@ -1,0 +1,340 @@
+#include "CountingYielder.h"
+#include "DemoListSite.h"
+#include "FakeHarvestControls.h"
+#include "HarvestRun.h"
+#include "HttpPageFetcher.h"
+#include "ProxyTable.h"
+#include "RecordingPrompter.h"
+#include "ScriptedHttpServer.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArrayList Targets(std::initializer_list<int> offsets)
+{
+    QByteArrayList targets;
+    for (int offset : offsets)
+        targets.append("/index.pl/proxy_list?order=&offset=" + QByteArray::number(offset));
+    return targets;
+}
+
+QByteArrayList TargetsUpTo(int pages)
+{
+    QByteArrayList targets;
+    for (int page = 0; page < pages; ++page)
+        targets.append(Targets({page * 100}));
+    return targets;
+}
+
+int OffsetOf(const QByteArray& target)
+{
+    return target.mid(target.lastIndexOf('=') + 1).toInt();
+}
+
+// A closed port: nothing listens there, so a connection is refused at once.
+QString RefusingAuthority()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return u"127.0.0.1:"_s + QString::number(server.serverPort());
+}
+
+} // namespace
+
+class TstHarvestRun final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void fetchesTheChosenPages_data();
+    void fetchesTheChosenPages();
+    void cancelIsHonouredAtThePageBoundary_data();
+    void cancelIsHonouredAtThePageBoundary();
+    void pageCountTypedDuringTheRunTakesEffect_data();
+    void pageCountTypedDuringTheRunTakesEffect();
+    void unreachableSiteEndsSilently();
+    void failedPageEndsTheRunKeepingEarlierRows_data();
+    void failedPageEndsTheRunKeepingEarlierRows();
+    void answersThatStillCountAsPages_data();
+    void answersThatStillCountAsPages();
+    void startWhileStoppingIsRefused();
+    void abandonStopsInTheMiddleOfAPage();
+
+private:
+    void makeRun(const QString& authority, std::chrono::milliseconds timeout = 5s, qint64 largestBody = 1 << 20);
+    QByteArrayList runAgainstDemoSite();
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<DemoListSite> m_site;
+    std::unique_ptr<HttpPageFetcher> m_fetcher;
+    std::unique_ptr<FakeHarvestControls> m_controls;
+    std::unique_ptr<ProxyTable> m_table;
+    CountingYielder m_yielder;
+    RecordingPrompter m_prompter;
+    std::unique_ptr<HarvestRun> m_run;
+    QByteArrayList m_requested;
+};
+
+void TstHarvestRun::init()
+{
+    m_run.reset();
+    m_folder = std::make_unique<QTemporaryDir>();
+    m_site = std::make_unique<DemoListSite>(DemoListSite::Options{});
+    QVERIFY(m_site->listen());
+    m_controls = std::make_unique<FakeHarvestControls>();
+    m_table = std::make_unique<ProxyTable>();
+    m_yielder = {};
+    m_prompter.messages.clear();
+    m_requested.clear();
+    // Every page the run asks for is seen here through the caption it sets before the fetch.
+    m_controls->pages.onCaption = [this](const QString& caption) {
+        if (caption.startsWith(u"Retrieving Page "_s))
+            m_requested.append(caption.toUtf8());
+    };
+}
+
+void TstHarvestRun::makeRun(const QString& authority, std::chrono::milliseconds timeout, qint64 largestBody)
+{
+    m_fetcher = std::make_unique<HttpPageFetcher>(timeout, largestBody);
+    m_run = std::make_unique<HarvestRun>(*m_controls, *m_table, HarvestRun::Services{*m_fetcher, m_yielder, m_prompter},
+                                         m_folder->path(), authority);
+}
+
+QByteArrayList TstHarvestRun::runAgainstDemoSite()
+{
+    makeRun(u"127.0.0.1:"_s + QString::number(m_site->serverPort()));
+    m_run->Command1_Click();
+    return m_requested;
+}
+
+void TstHarvestRun::fetchesTheChosenPages_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("clamped");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<int>("pagesMaximum");
+    QTest::newRow("default 20") << u"20"_s << u"20"_s << 20 << 20;
+    QTest::newRow("three") << u"3"_s << u"3"_s << 3 << 3;
+    QTest::newRow("zero raised to one") << u"0"_s << u"1"_s << 1 << 1;
+    QTest::newRow("negative raised to one") << u"-5"_s << u"1"_s << 1 << 1;
+    QTest::newRow("no number treated as below one") << u"many"_s << u"1"_s << 1 << 1;
+    QTest::newRow("empty treated as below one") << QString() << u"1"_s << 1 << 1;
+    QTest::newRow("above 20 lowered") << u"25"_s << u"20"_s << 20 << 20;
+    QTest::newRow("fraction above 20 lowered") << u"20.4"_s << u"20"_s << 20 << 20;
+    QTest::newRow("fraction kept, half to even") << u"2.5"_s << u"2.5"_s << 2 << 2;
+    QTest::newRow("fraction kept, rounded up") << u"1.5"_s << u"1.5"_s << 1 << 2;
+    QTest::newRow("blanks around allowed") << u" 3 "_s << u" 3 "_s << 3 << 3;
+}
+
+void TstHarvestRun::fetchesTheChosenPages()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, clamped);
+    QFETCH(int, pages);
+    QFETCH(int, pagesMaximum);
+    m_controls->pageCount = typed;
+
+    const QByteArrayList requested = runAgainstDemoSite();
+
+    QCOMPARE(m_controls->pageCount, clamped);
+    QCOMPARE(requested.size(), pages);
+    QCOMPARE(requested.first(), u"Retrieving Page 1/%1..."_s.arg(clamped).toUtf8());
+    QCOMPARE(m_site->targetsServed(), TargetsUpTo(pages));
+    QCOMPARE(m_table->count(), pages * 100);
+    QCOMPARE(m_controls->received, QString::number(pages * 100));
+    QCOMPARE(m_controls->pages.maximum(), pagesMaximum);
+    QCOMPARE(m_controls->pages.value(), 0);
+    QCOMPARE(m_controls->pages.caption(), u"Extraction Completed."_s);
+    QCOMPARE(m_controls->page.caption(), u"Extraction Completed."_s);
+    QCOMPARE(m_controls->start, u"&Get List!"_s);
+    QVERIFY(m_controls->listActionsEnabled);
+    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(QDir(m_folder->path()).isEmpty());
+}
+
+void TstHarvestRun::cancelIsHonouredAtThePageBoundary_data()
+{
+    QTest::addColumn<QString>("pageCount");
+    QTest::addColumn<int>("cancelOnPage");
+    QTest::newRow("page 3 of 20") << u"20"_s << 3;
+    QTest::newRow("the last page") << u"2"_s << 2;
+}
+
+void TstHarvestRun::cancelIsHonouredAtThePageBoundary()
+{
+    QFETCH(QString, pageCount);
+    QFETCH(int, cancelOnPage);
+    m_controls->pageCount = pageCount;
+    // The click comes while the page is parsed, as the parser yields to window events.
+    m_yielder.onYield = [this, cancelOnPage](int) {
+        if (m_requested.size() == cancelOnPage && m_controls->start == u"&Cancel"_s)
+            m_run->Command1_Click();
+    };
+
+    runAgainstDemoSite();
+
+    QCOMPARE(m_site->targetsServed().size(), cancelOnPage);
+    QCOMPARE(m_table->count(), cancelOnPage * 100);
+    QCOMPARE(m_controls->pages.caption(), u"Stopped."_s);
+    QCOMPARE(m_controls->page.caption(), u"Stopped."_s);
+    QCOMPARE(m_controls->page.value(), 0);
+    QCOMPARE(m_controls->pages.value(), 0);
+    QCOMPARE(m_controls->start, u"&Get List!"_s);
+    QVERIFY(m_controls->listActionsEnabled);
+    QVERIFY(!m_run->isActive());
+}
+
+void TstHarvestRun::pageCountTypedDuringTheRunTakesEffect_data()
+{
+    QTest::addColumn<QString>("typedOnPage2");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<QByteArray>("lastCaption");
+    QTest::newRow("raised above 20") << u"30"_s << 30 << QByteArray("Retrieving Page 30/30...");
+    QTest::newRow("lowered") << u"3"_s << 3 << QByteArray("Retrieving Page 3/3...");
+}
+
+void TstHarvestRun::pageCountTypedDuringTheRunTakesEffect()
+{
+    QFETCH(QString, typedOnPage2);
+    QFETCH(int, pages);
+    QFETCH(QByteArray, lastCaption);
+    m_yielder.onYield = [this, typedOnPage2](int) {
+        if (m_requested.size() == 2)
+            m_controls->pageCount = typedOnPage2;
+    };
+    const QByteArrayList requested = runAgainstDemoSite();
+    QCOMPARE(requested.size(), pages);
+    QCOMPARE(requested.last(), lastCaption);
+    QCOMPARE(m_table->count(), pages * 100);
+    QCOMPARE(m_controls->pages.caption(), u"Extraction Completed."_s);
+}
+
+void TstHarvestRun::unreachableSiteEndsSilently()
+{
+    m_table->append({u"1.1.1.1"_s, u"1"_s, u"old"_s, u"row"_s, u"x"_s});
+    makeRun(RefusingAuthority());
+    m_run->Command1_Click();
+    QCOMPARE(m_table->count(), 0);
+    QVERIFY(!m_controls->listActionsEnabled);
+    QCOMPARE(m_controls->pages.caption(), u"Retrieving Page 1/20..."_s);
+    QCOMPARE(m_controls->pages.value(), 0);
+    QCOMPARE(m_controls->start, u"&Get List!"_s);
+    QVERIFY(m_prompter.messages.isEmpty());
+}
+
+void TstHarvestRun::failedPageEndsTheRunKeepingEarlierRows_data()
+{
+    QTest::addColumn<int>("failure");
+    QTest::newRow("connection dropped in the body") << 0;
+    QTest::newRow("server never answers") << 1;
+    QTest::newRow("body over the cap") << 2;
+    QTest::newRow("headers, then silence") << 3;
+}
+
+void TstHarvestRun::failedPageEndsTheRunKeepingEarlierRows()
+{
+    QFETCH(int, failure);
+    const DemoListSite& site = *m_site;
+    ScriptedHttpServer server([&site, failure](QTcpSocket& socket, const QByteArray& target) {
+        const int offset = OffsetOf(target);
+        if (offset == 0)
+            return ScriptedHttpServer::answer(socket, "200 OK", site.page(0));
+        const QByteArray page = site.page(offset);
+        switch (failure) {
+        case 0:
+            socket.write(ScriptedHttpServer::response("200 OK", page).left(page.size() / 2));
+            socket.disconnectFromHost();
+            break;
+        case 1:
+            break;
+        case 2:
+            ScriptedHttpServer::answer(socket, "200 OK", QByteArray(2 << 20, 'x'));
+            break;
+        case 3:
+            socket.write("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+            break;
+        }
+    });
+    makeRun(server.authority(), 300ms);
+    m_run->Command1_Click();
+
+    QCOMPARE(server.targets(), Targets({0, 100}));
+    QCOMPARE(m_table->count(), 100);
+    QVERIFY(m_controls->listActionsEnabled);
+    QCOMPARE(m_controls->pages.caption(), u"Retrieving Page 2/20..."_s);
+    QCOMPARE(m_controls->start, u"&Get List!"_s);
+    QVERIFY(!m_run->isActive());
+}
+
+void TstHarvestRun::answersThatStillCountAsPages_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("error status with a body") << 0;
+    QTest::newRow("redirect on the same server") << 1;
+    QTest::newRow("page without row markers") << 2;
+}
+
+void TstHarvestRun::answersThatStillCountAsPages()
+{
+    QFETCH(int, answer);
+    const DemoListSite& site = *m_site;
+    ScriptedHttpServer server([&site, answer](QTcpSocket& socket, const QByteArray& target) {
+        if (target.startsWith("/moved/"))
+            return ScriptedHttpServer::answer(socket, "200 OK", site.page(OffsetOf(target)));
+        switch (answer) {
+        case 0:
+            return ScriptedHttpServer::answer(socket, "500 Internal Server Error", site.page(OffsetOf(target)));
+        case 1:
+            socket.write(ScriptedHttpServer::response("302 Found", {}, "Location: /moved/?offset="
+                                                                           + QByteArray::number(OffsetOf(target)) + "\r\n"));
+            return socket.disconnectFromHost();
+        default:
+            return ScriptedHttpServer::answer(socket, "200 OK", "<html><body>No list today</body></html>");
+        }
+    });
+    m_controls->pageCount = u"2"_s;
+    makeRun(server.authority());
+    m_run->Command1_Click();
+
+    QCOMPARE(m_table->count(), answer == 2 ? 0 : 200);
+    QCOMPARE(m_controls->pages.caption(), u"Extraction Completed."_s);
+    QCOMPARE(m_controls->listActionsEnabled, answer != 2);
+}
+
+void TstHarvestRun::startWhileStoppingIsRefused()
+{
+    m_yielder.onYield = [this](int) {
+        if (m_requested.size() == 2 && m_controls->start == u"&Cancel"_s) {
+            m_run->Command1_Click(); // cancel
+            m_run->Command1_Click(); // and at once start again
+        }
+    };
+    runAgainstDemoSite();
+    QCOMPARE(m_site->targetsServed().size(), 2);
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter.messages.first().style, MessageStyle::Information);
+    QCOMPARE(m_controls->pages.caption(), u"Stopped."_s);
+}
+
+void TstHarvestRun::abandonStopsInTheMiddleOfAPage()
+{
+    m_yielder.onYield = [this](int yields) {
+        if (yields == 40)
+            m_run->abandon();
+    };
+    runAgainstDemoSite();
+    QCOMPARE(m_site->targetsServed().size(), 1);
+    QVERIFY(m_table->count() < 100);
+    QCOMPARE(m_controls->pages.caption(), u"Retrieving Page 1/20..."_s);
+    QVERIFY(!m_controls->listActionsEnabled);
+}
+
+QTEST_GUILESS_MAIN(TstHarvestRun)
+#include "tst_harvestrun.moc"
