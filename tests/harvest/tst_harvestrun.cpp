@@ -64,6 +64,7 @@ private Q_SLOTS:
     void failedPageEndsTheRunKeepingEarlierRows();
     void answersThatStillCountAsPages_data();
     void answersThatStillCountAsPages();
+    void redirectOnTheSameServerIsFollowed();
     void startWhileStoppingIsRefused();
     void abandonStopsInTheMiddleOfAPage();
 
@@ -275,37 +276,61 @@ void TstHarvestRun::failedPageEndsTheRunKeepingEarlierRows()
 
 void TstHarvestRun::answersThatStillCountAsPages_data()
 {
-    QTest::addColumn<int>("answer");
-    QTest::newRow("error status with a body") << 0;
-    QTest::newRow("redirect on the same server") << 1;
-    QTest::newRow("page without row markers") << 2;
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<QByteArray>("body"); // empty: the demo site's page
+    QTest::addColumn<int>("rowsPerPage");
+    const QByteArray marker = "<tr align=\"center\">\n";
+    QByteArray fewMarkers;
+    for (int i = 0; i < 4; ++i)
+        fewMarkers += marker + "<td>header</td>\n";
+    QByteArray binary(4096, '\0');
+    for (int i = 0; i < binary.size(); ++i)
+        binary[i] = char(i * 7919 % 256);
+    QTest::newRow("error status with a body") << QByteArray("500 Internal Server Error") << QByteArray() << 100;
+    QTest::newRow("not found with a body") << QByteArray("404 Not Found") << QByteArray() << 100;
+    QTest::newRow("page without row markers") << QByteArray("200 OK") << QByteArray("<html>No list today</html>") << 0;
+    QTest::newRow("fewer than five markers") << QByteArray("200 OK") << fewMarkers << 0;
+    QTest::newRow("markers indented with tabs")
+        << QByteArray("200 OK") << QByteArray(DemoListSite(DemoListSite::Options{}).page(0)).replace(marker, "\t" + marker) << 0;
+    QTest::newRow("binary garbage") << QByteArray("200 OK") << binary << 0;
+    QTest::newRow("one 10 MB line") << QByteArray("200 OK") << QByteArray(10 << 20, 'x') << 0;
 }
 
 void TstHarvestRun::answersThatStillCountAsPages()
 {
-    QFETCH(int, answer);
+    QFETCH(QByteArray, status);
+    QFETCH(QByteArray, body);
+    QFETCH(int, rowsPerPage);
     const DemoListSite& site = *m_site;
-    ScriptedHttpServer server([&site, answer](QTcpSocket& socket, const QByteArray& target) {
+    ScriptedHttpServer server([&site, &status, &body](QTcpSocket& socket, const QByteArray& target) {
+        ScriptedHttpServer::answer(socket, status, body.isEmpty() ? site.page(OffsetOf(target)) : body);
+    });
+    m_controls->pageCount = u"2"_s;
+    makeRun(server.authority(), 5s, 16 << 20);
+    m_run->Command1_Click();
+
+    QCOMPARE(server.targets(), Targets({0, 100}));
+    QCOMPARE(m_table->count(), 2 * rowsPerPage);
+    QCOMPARE(m_controls->pages.caption(), u"Extraction Completed."_s);
+    QCOMPARE(m_controls->listActionsEnabled, rowsPerPage > 0);
+}
+
+void TstHarvestRun::redirectOnTheSameServerIsFollowed()
+{
+    const DemoListSite& site = *m_site;
+    ScriptedHttpServer server([&site](QTcpSocket& socket, const QByteArray& target) {
         if (target.startsWith("/moved/"))
             return ScriptedHttpServer::answer(socket, "200 OK", site.page(OffsetOf(target)));
-        switch (answer) {
-        case 0:
-            return ScriptedHttpServer::answer(socket, "500 Internal Server Error", site.page(OffsetOf(target)));
-        case 1:
-            socket.write(ScriptedHttpServer::response("302 Found", {}, "Location: /moved/?offset="
-                                                                           + QByteArray::number(OffsetOf(target)) + "\r\n"));
-            return socket.disconnectFromHost();
-        default:
-            return ScriptedHttpServer::answer(socket, "200 OK", "<html><body>No list today</body></html>");
-        }
+        socket.write(ScriptedHttpServer::response(
+            "302 Found", {}, "Location: /moved/?offset=" + QByteArray::number(OffsetOf(target)) + "\r\n"));
+        socket.disconnectFromHost();
     });
     m_controls->pageCount = u"2"_s;
     makeRun(server.authority());
     m_run->Command1_Click();
-
-    QCOMPARE(m_table->count(), answer == 2 ? 0 : 200);
-    QCOMPARE(m_controls->pages.caption(), u"Extraction Completed."_s);
-    QCOMPARE(m_controls->listActionsEnabled, answer != 2);
+    QCOMPARE(server.targets(), (QByteArrayList{"/index.pl/proxy_list?order=&offset=0", "/moved/?offset=0",
+                                               "/index.pl/proxy_list?order=&offset=100", "/moved/?offset=100"}));
+    QCOMPARE(m_table->count(), 200);
 }
 
 void TstHarvestRun::startWhileStoppingIsRefused()
