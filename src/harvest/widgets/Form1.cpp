@@ -53,7 +53,7 @@ Form1::Form1(Services services, Settings settings, QWidget* parent)
     setFont(font);
     setFixedSize(TwipsSize(7455, 3945));
     createControls();
-    setTabOrder();
+    arrangeTabOrder();
 }
 
 Form1::~Form1() = default;
@@ -93,7 +93,7 @@ void Form1::createControls()
     connect(m_command5, &QPushButton::clicked, this, &Form1::Command5_Click);
 }
 
-void Form1::setTabOrder()
+void Form1::arrangeTabOrder()
 {
     const QList<QWidget*> order{m_command1, m_list,     m_text1,    m_command6, m_command2,
                                 m_command3, m_command4, m_command5, m_text2};

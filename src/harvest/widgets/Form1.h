@@ -51,7 +51,7 @@ protected:
 
 private:
     void createControls();
-    void setTabOrder();
+    void arrangeTabOrder();
     void Command1_Click();
     void Command5_Click();
     void List_DblClick();
