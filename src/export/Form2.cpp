@@ -1,0 +1,115 @@
+#include "Form2.h"
+
+#include "InitialSaveFolder.h"
+#include "ListFileWriter.h"
+#include "MessagePrompter.h"
+#include "SaveFilePrompter.h"
+#include "Twips.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QLabel* MakeLabel(const QString& name, const QString& text, const QRect& geometry, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(geometry);
+    return label;
+}
+
+// Neither button answers Enter: the user saves by choosing "&Ok" on purpose.
+QPushButton* MakeButton(const QString& name, const QString& caption, const QRect& geometry, QWidget* parent)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    button->setGeometry(geometry);
+    return button;
+}
+
+} // namespace
+
+Form2::Form2(const ProxyTable& table, SaveFilePrompter& files, MessagePrompter& messages, QString programFolder,
+             QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , m_table(table)
+    , m_files(files)
+    , m_messages(messages)
+    , m_programFolder(std::move(programFolder))
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowTitle(u"Save Proxy List..."_s);
+    QFont font(u"Verdana"_s);
+    font.setPointSizeF(8.25);
+    setFont(font);
+    setFixedSize(TwipsSize(4335, 1695));
+    buildControls();
+}
+
+void Form2::buildControls()
+{
+    auto* frame = new QGroupBox(u"List Format"_s, this);
+    frame->setObjectName(u"Frame1"_s);
+    frame->setGeometry(TwipsRect(120, 120, 2775, 1455));
+
+    MakeLabel(u"Label3"_s, u"Separator:"_s, TwipsRect(840, 360, 975, 255), frame);
+    QLabel* ipLabel = MakeLabel(u"Label1"_s, u"<IP> +"_s, TwipsRect(120, 600, 735, 255), frame);
+    ipLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    MakeLabel(u"Label2"_s, u"+ <Port>"_s, TwipsRect(1680, 600, 855, 255), frame);
+
+    m_separator = new QLineEdit(u":"_s, frame);
+    m_separator->setObjectName(u"Text1"_s);
+    m_separator->setAccessibleName(u"Separator"_s);
+    m_separator->setGeometry(TwipsRect(960, 600, 615, 285));
+
+    m_allData = new QCheckBox(u"No, save with all data"_s, frame);
+    m_allData->setObjectName(u"Check1"_s);
+    m_allData->setGeometry(TwipsRect(120, 1080, 2175, 255));
+
+    QPushButton* ok = MakeButton(u"Command1"_s, u"&Ok"_s, TwipsRect(3000, 870, 1215, 345), this);
+    QPushButton* cancel = MakeButton(u"Command2"_s, u"&Cancel"_s, TwipsRect(3000, 1230, 1215, 345), this);
+
+    setTabOrder(m_separator, ok);
+    setTabOrder(ok, cancel);
+    setTabOrder(cancel, m_allData);
+    m_separator->setFocus();
+
+    connect(m_allData, &QCheckBox::toggled, this, &Form2::Check1_Click);
+    connect(ok, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(cancel, &QPushButton::clicked, this, &Form2::reject);
+}
+
+void Form2::Check1_Click()
+{
+    m_separator->setEnabled(!m_allData->isChecked());
+}
+
+ListFormat Form2::chosenFormat() const
+{
+    if (m_allData->isChecked())
+        return {ListFormat::Layout::AllData, {}};
+    return {ListFormat::Layout::AddressAndPort, m_separator->text()};
+}
+
+void Form2::Command1_Click()
+{
+    const SaveFileRequest request{u"Save Proxy List As..."_s, u"Text Files (*.txt)"_s,
+                                  InitialSaveFolder(m_programFolder), u"results.txt"_s};
+    const std::optional<QString> path = m_files.askSaveFileName(request);
+    if (!path)
+        return;
+    const SaveResult saved = ListFileWriter(chosenFormat()).append(*path, m_table);
+    if (!saved.ok) {
+        m_messages.showMessage(saved.error, MessageStyle::Stop, MessagePrompter::defaultTitle());
+        return;
+    }
+    accept();
+}
