@@ -1,6 +1,7 @@
 #include "Form4.h"
 
 #include "ClickableLabel.h"
+#include "Controls.h"
 #include "Twips.h"
 #include "UrlOpener.h"
 
@@ -16,29 +17,13 @@ QString MakerAddress()
     return u"https://www.tarnwick.example/"_s;
 }
 
-QFont ArialFont()
-{
-    QFont font(u"Arial"_s);
-    font.setPointSizeF(8.25);
-    return font;
-}
-
-QLabel* MakeLabel(const QString& name, const QString& text, const QRect& geometry, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setGeometry(geometry);
-    return label;
-}
-
 // One line of the table of facts: a heading, right-aligned, and its value.
 void MakeFactLine(const QString& headingName, const QString& heading, const QString& valueName, const QString& value,
                   int top, QWidget* parent)
 {
-    QLabel* headingLabel = MakeLabel(headingName, heading, TwipsRect(960, top, 1215, 255), parent);
+    QLabel* headingLabel = MakeLabel(parent, headingName, heading, TwipsRect(960, top, 1215, 255));
     headingLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    MakeLabel(valueName, value, TwipsRect(2295, top, 2280, 255), parent);
+    MakeLabel(parent, valueName, value, TwipsRect(2295, top, 2280, 255));
 }
 
 } // namespace
@@ -49,7 +34,7 @@ Form4::Form4(UrlOpener& browser, QWidget* parent)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(u"Form4"_s);
-    setFont(ArialFont());
+    setFont(WindowFont(u"Arial"_s));
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     white.setColor(QPalette::Button, Qt::white);
@@ -80,7 +65,7 @@ void Form4::buildPicture()
 
 void Form4::buildTexts()
 {
-    QLabel* product = MakeLabel(u"Label1"_s, u"Varnholt Proxy List Extractor"_s, TwipsRect(960, 240, 3615, 255), this);
+    QLabel* product = MakeLabel(this, u"Label1"_s, u"Varnholt Proxy List Extractor"_s, TwipsRect(960, 240, 3615, 255));
     QFont bold = product->font();
     bold.setBold(true);
     product->setFont(bold);
@@ -88,7 +73,7 @@ void Form4::buildTexts()
     MakeFactLine(u"Label2"_s, u"Version:"_s, u"Label8"_s, u"1.1"_s, 600, this);
     MakeFactLine(u"Label5"_s, u"Release Date:"_s, u"Label9"_s, u"29/04/2004"_s, 855, this);
     MakeFactLine(u"Label7"_s, u"Greets:"_s, u"Label10"_s, u"-"_s, 1110, this);
-    MakeLabel(u"Label4"_s, u"Tarnwick Inc."_s, TwipsRect(240, 1455, 2895, 255), this);
+    MakeLabel(this, u"Label4"_s, u"Tarnwick Inc."_s, TwipsRect(240, 1455, 2895, 255));
 }
 
 void Form4::buildAddress()

@@ -1,12 +1,16 @@
+#include "DesktopUrlOpener.h"
+#include "DialogRunner.h"
+#include "EventYielder.h"
+#include "FileDialogPrompter.h"
 #include "Form1.h"
 #include "HostPort.h"
 #include "HttpPageFetcher.h"
-#include "EventYielder.h"
 #include "MessageBoxPrompter.h"
 #include "WorkFolder.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTextStream>
 
 #include <optional>
@@ -20,6 +24,7 @@ constexpr int UsageError = 2;
 struct Options
 {
     HostPort site{QString::fromLatin1(HarvestRun::DefaultSiteHost), std::nullopt};
+    HostPort whoisServer{QString::fromLatin1(WhoisSession::DefaultServerHost), std::nullopt};
 };
 
 // What the command line asks for: a window with these options, or an answer printed at once.
@@ -39,7 +44,10 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption site(u"site"_s, u"Fetch the list pages from HOST[:PORT] instead of the list site."_s,
                                   u"HOST[:PORT]"_s);
-    parser.addOption(site);
+    const QCommandLineOption whoisServer(u"whois-server"_s,
+                                         u"Ask the whois server at HOST[:PORT] instead of the registry's."_s,
+                                         u"HOST[:PORT]"_s);
+    parser.addOptions({site, whoisServer});
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -62,11 +70,14 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         return refuse(u"unexpected argument \"%1\""_s.arg(parser.positionalArguments().constFirst()));
 
     Options options;
-    if (parser.isSet(site)) {
-        const std::optional<HostPort> parsed = ParseHostPort(parser.value(site));
+    for (const auto& [option, server] : {std::pair{&site, &options.site}, std::pair{&whoisServer, &options.whoisServer}}) {
+        if (!parser.isSet(*option))
+            continue;
+        const std::optional<HostPort> parsed = ParseHostPort(parser.value(*option));
         if (!parsed)
-            return refuse(u"invalid --site value \"%1\": expected HOST or HOST:PORT"_s.arg(parser.value(site)));
-        options.site = *parsed;
+            return refuse(u"invalid --%1 value \"%2\": expected HOST or HOST:PORT"_s.arg(option->names().constFirst(),
+                                                                                          parser.value(*option)));
+        *server = *parsed;
     }
     return {options, std::nullopt};
 }
@@ -92,6 +103,7 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(u"varnholt"_s);
+    QApplication::setWindowIcon(QIcon(u":/varnholt/varnholt.svg"_s));
 
     MessageBoxPrompter prompter;
     const WorkFolder workFolder;
@@ -104,7 +116,12 @@ int main(int argc, char* argv[])
 
     HttpPageFetcher fetcher;
     ThrottledEventYielder yielder;
-    Form1 window({fetcher, yielder, prompter}, {workFolder.path(), options.site.authority()});
+    FileDialogPrompter files;
+    DesktopUrlOpener browser;
+    ExecDialogRunner dialogs;
+    Form1 window({fetcher, yielder, prompter, files, browser, dialogs},
+                 {workFolder.path(), QCoreApplication::applicationDirPath(), options.site.authority(),
+                  options.whoisServer});
     QObject::connect(&window, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
     window.show();
     return QApplication::exec();

@@ -1,5 +1,6 @@
 #include "Form3.h"
 
+#include "Controls.h"
 #include "PlainText.h"
 #include "ProxyTable.h"
 #include "SelectedProxyText.h"
@@ -11,14 +12,9 @@
 using namespace Qt::StringLiterals;
 
 Form3::Form3(const ProxyTable& table, QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, ToolWindowFlags)
 {
-    setAttribute(Qt::WA_DeleteOnClose, false);
-    setWindowTitle(u"Selected Proxy Information"_s);
-    QFont font(u"Verdana"_s);
-    font.setPointSizeF(8.25);
-    setFont(font);
-    setFixedSize(TwipsSize(4695, 2250));
+    SetUpToolWindow(*this, u"Selected Proxy Information"_s, TwipsSize(4695, 2250));
 
     auto* text = new QPlainTextEdit(this);
     text->setObjectName(u"Text1"_s);
@@ -30,9 +26,7 @@ Form3::Form3(const ProxyTable& table, QWidget* parent)
     text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     text->setPlainText(DisplayText(SelectedProxyText(table.selectedEntry())));
 
-    auto* close = new QPushButton(u"&Close"_s, this);
-    close->setObjectName(u"Command1"_s);
-    close->setGeometry(TwipsRect(3240, 1800, 1335, 375));
+    QPushButton* close = MakeButton(this, u"Command1"_s, u"&Close"_s, TwipsRect(3240, 1800, 1335, 375));
     connect(close, &QPushButton::clicked, this, &Form3::accept);
 
     setTabOrder(text, close);

@@ -1,5 +1,6 @@
 #include "Form2.h"
 
+#include "Controls.h"
 #include "InitialSaveFolder.h"
 #include "ListFileWriter.h"
 #include "MessagePrompter.h"
@@ -14,43 +15,16 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QLabel* MakeLabel(const QString& name, const QString& text, const QRect& geometry, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setGeometry(geometry);
-    return label;
-}
-
-// Neither button answers Enter: the user saves by choosing "&Ok" on purpose.
-QPushButton* MakeButton(const QString& name, const QString& caption, const QRect& geometry, QWidget* parent)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setGeometry(geometry);
-    return button;
-}
-
-} // namespace
 
 Form2::Form2(const ProxyTable& table, SaveFilePrompter& files, MessagePrompter& messages, QString programFolder,
              QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, ToolWindowFlags)
     , m_table(table)
     , m_files(files)
     , m_messages(messages)
     , m_programFolder(std::move(programFolder))
 {
-    setAttribute(Qt::WA_DeleteOnClose, false);
-    setWindowTitle(u"Save Proxy List..."_s);
-    QFont font(u"Verdana"_s);
-    font.setPointSizeF(8.25);
-    setFont(font);
-    setFixedSize(TwipsSize(4335, 1695));
+    SetUpToolWindow(*this, u"Save Proxy List..."_s, TwipsSize(4335, 1695));
     buildControls();
 }
 
@@ -60,10 +34,10 @@ void Form2::buildControls()
     frame->setObjectName(u"Frame1"_s);
     frame->setGeometry(TwipsRect(120, 120, 2775, 1455));
 
-    MakeLabel(u"Label3"_s, u"Separator:"_s, TwipsRect(840, 360, 975, 255), frame);
-    QLabel* ipLabel = MakeLabel(u"Label1"_s, u"<IP> +"_s, TwipsRect(120, 600, 735, 255), frame);
+    MakeLabel(frame, u"Label3"_s, u"Separator:"_s, TwipsRect(840, 360, 975, 255));
+    QLabel* ipLabel = MakeLabel(frame, u"Label1"_s, u"<IP> +"_s, TwipsRect(120, 600, 735, 255));
     ipLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    MakeLabel(u"Label2"_s, u"+ <Port>"_s, TwipsRect(1680, 600, 855, 255), frame);
+    MakeLabel(frame, u"Label2"_s, u"+ <Port>"_s, TwipsRect(1680, 600, 855, 255));
 
     m_separator = new QLineEdit(u":"_s, frame);
     m_separator->setObjectName(u"Text1"_s);
@@ -74,8 +48,9 @@ void Form2::buildControls()
     m_allData->setObjectName(u"Check1"_s);
     m_allData->setGeometry(TwipsRect(120, 1080, 2175, 255));
 
-    QPushButton* ok = MakeButton(u"Command1"_s, u"&Ok"_s, TwipsRect(3000, 870, 1215, 345), this);
-    QPushButton* cancel = MakeButton(u"Command2"_s, u"&Cancel"_s, TwipsRect(3000, 1230, 1215, 345), this);
+    // Neither button answers Enter: the user saves by choosing "&Ok" on purpose.
+    QPushButton* ok = MakeButton(this, u"Command1"_s, u"&Ok"_s, TwipsRect(3000, 870, 1215, 345));
+    QPushButton* cancel = MakeButton(this, u"Command2"_s, u"&Cancel"_s, TwipsRect(3000, 1230, 1215, 345));
 
     setTabOrder(m_separator, ok);
     setTabOrder(ok, cancel);

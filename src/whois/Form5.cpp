@@ -1,5 +1,6 @@
 #include "Form5.h"
 
+#include "Controls.h"
 #include "TranscriptView.h"
 #include "Twips.h"
 
@@ -8,27 +9,18 @@
 using namespace Qt::StringLiterals;
 
 Form5::Form5(const HostPort& server, WhoisSession::AddressSource selectedAddress, QWidget* parent, WhoisLimits limits)
-    : QDialog(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, ToolWindowFlags)
     , m_session(server, std::move(selectedAddress), limits)
     , m_text1(new TranscriptView(this))
-    , m_command1(new QPushButton(u"&Close"_s, this))
+    // Enter while reading the transcript is no request to close it.
+    , m_command1(MakeButton(this, u"Command1"_s, u"&Close"_s, TwipsRect(4920, 3120, 1335, 375)))
 {
-    setAttribute(Qt::WA_DeleteOnClose, false);
-    setWindowTitle(QString::fromLatin1(Caption));
-    QFont font(u"Verdana"_s);
-    font.setPointSizeF(8.25);
-    setFont(font);
-    setFixedSize(TwipsSize(6375, 3570));
+    SetUpToolWindow(*this, QString::fromLatin1(Caption), TwipsSize(6375, 3570));
 
     m_text1->setObjectName(u"Text1"_s);
     m_text1->setAccessibleName(u"Transcript"_s);
     m_text1->setGeometry(TwipsRect(120, 120, 6135, 2895));
 
-    m_command1->setObjectName(u"Command1"_s);
-    m_command1->setAccessibleName(u"Close"_s);
-    m_command1->setGeometry(TwipsRect(4920, 3120, 1335, 375));
-    // Enter while reading the transcript is no request to close it.
-    m_command1->setAutoDefault(false);
     setTabOrder(m_text1, m_command1);
 
     connect(&m_session, &WhoisSession::appended, m_text1, &TranscriptView::appendPiece);

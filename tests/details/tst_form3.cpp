@@ -1,11 +1,8 @@
 #include "Form3.h"
 #include "ProxyTable.h"
-#include "RecordingPrompter.h"
 #include "SelectedProxyText.h"
-#include "ShowSelectedProxy.h"
 #include "Twips.h"
 
-#include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -33,7 +30,6 @@ private Q_SLOTS:
     void showsTheSelectedRowAsPlainText();
     void opensEmptyWithoutASelectedRow();
     void isAFixedSizeWindowClosedByItsButton();
-    void emptyTableIsToldAndOpensNoWindow();
 };
 
 void TstForm3::labelsEachField_data()
@@ -101,19 +97,6 @@ void TstForm3::isAFixedSizeWindowClosedByItsButton()
     QTest::mouseClick(close, Qt::LeftButton);
 
     QVERIFY(!form.isVisible());
-}
-
-void TstForm3::emptyTableIsToldAndOpensNoWindow()
-{
-    ProxyTable table;
-    RecordingPrompter messages;
-
-    // A details window opening here would wait in its own event loop and the test would time out.
-    ShowSelectedProxy(table, messages, nullptr);
-
-    const QList expected{RecordingPrompter::Message{u"The List is Empty"_s, MessageStyle::Stop, u"Error"_s}};
-    QCOMPARE(messages.messages, expected);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
 QTEST_MAIN(TstForm3)

@@ -3,6 +3,8 @@
 #include "DemoListSite.h"
 #include "Form1.h"
 #include "HttpPageFetcher.h"
+#include "NullPrompters.h"
+#include "RecordingDialogRunner.h"
 #include "RecordingPrompter.h"
 #include "ReportListView.h"
 
@@ -30,6 +32,9 @@ private Q_SLOTS:
     void cancelButtonStopsAtThePageBoundary();
     void doubleClickOnAnEmptyTableSaysSo();
     void quitEndsARunInTheMiddleOfItsPage();
+    void buttonsOpenTheirWindows_data();
+    void buttonsOpenTheirWindows();
+    void aboutDuringARunSuspendsIt();
 
 private:
     template <typename T>
@@ -48,6 +53,10 @@ private:
     std::unique_ptr<HttpPageFetcher> m_fetcher;
     CountingYielder m_yielder;
     RecordingPrompter m_prompter;
+    DismissingFilePrompter m_files;
+    RecordingUrlOpener m_browser;
+    RecordingDialogRunner m_dialogs;
+    QTcpServer m_closedWhoisPort; // listens for nothing: a lookup from the tests stays on this machine
     std::unique_ptr<Form1> m_window;
 };
 
@@ -58,8 +67,14 @@ void TstForm1::init()
     m_fetcher = std::make_unique<HttpPageFetcher>();
     m_yielder = {};
     m_prompter.messages.clear();
-    m_window = std::make_unique<Form1>(Form1::Services{*m_fetcher, m_yielder, m_prompter},
-                                       Form1::Settings{m_folder.path(), u"127.0.0.1:"_s + QString::number(m_site->serverPort())});
+    m_dialogs = {};
+    QVERIFY(m_closedWhoisPort.listen(QHostAddress::LocalHost, 0));
+    const HostPort whoisServer{u"127.0.0.1"_s, m_closedWhoisPort.serverPort()};
+    m_closedWhoisPort.close();
+    m_window = std::make_unique<Form1>(
+        Form1::Services{*m_fetcher, m_yielder, m_prompter, m_files, m_browser, m_dialogs},
+        Form1::Settings{m_folder.path(), m_folder.path(), u"127.0.0.1:"_s + QString::number(m_site->serverPort()),
+                        whoisServer});
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -184,6 +199,47 @@ void TstForm1::quitEndsARunInTheMiddleOfItsPage()
     QCOMPARE(ending.size(), 1);
     QCOMPARE(m_site->targetsServed().size(), 1);
     QVERIFY(m_window->table().count() < 100);
+}
+
+void TstForm1::buttonsOpenTheirWindows_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("save") << u"Command3"_s << u"Save Proxy List..."_s;
+    QTest::newRow("whois") << u"Command2"_s << u"Whois Client"_s;
+    QTest::newRow("about") << u"Command4"_s << u"Form4"_s;
+}
+
+void TstForm1::buttonsOpenTheirWindows()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, caption);
+    harvest(u"1"_s);
+    QTest::mouseClick(this->button(button), Qt::LeftButton);
+    QCOMPARE(m_dialogs.captions, QStringList{caption});
+
+    auto* list = control<ReportListView>(u"List"_s);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(40, 100));
+    QCOMPARE(m_dialogs.captions, (QStringList{caption, u"Selected Proxy Information"_s}));
+    QVERIFY(m_prompter.messages.isEmpty());
+}
+
+void TstForm1::aboutDuringARunSuspendsIt()
+{
+    int rowsWhileOpen = -1;
+    m_dialogs.onShow = [this, &rowsWhileOpen](QDialog&) {
+        QVERIFY(m_window->run().isActive());
+        rowsWhileOpen = m_window->table().count();
+    };
+    m_yielder.onYield = [this](int) {
+        if (m_window->table().count() == 50 && m_dialogs.captions.isEmpty())
+            QTest::mouseClick(button(u"Command4"_s), Qt::LeftButton);
+    };
+    harvest(u"2"_s);
+    QCOMPARE(m_dialogs.captions, QStringList{u"Form4"_s});
+    QCOMPARE(rowsWhileOpen, 50);
+    QCOMPARE(m_window->table().count(), 200);
+    QCOMPARE(control<CaptionedProgressBar>(u"P2"_s)->caption(), u"Extraction Completed."_s);
 }
 
 QTEST_MAIN(TstForm1)

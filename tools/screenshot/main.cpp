@@ -1,5 +1,8 @@
 #include "DemoListSite.h"
+#include "DesktopUrlOpener.h"
+#include "DialogRunner.h"
 #include "EventYielder.h"
+#include "FileDialogPrompter.h"
 #include "Form1.h"
 #include "HttpPageFetcher.h"
 #include "MessageBoxPrompter.h"
@@ -26,7 +29,11 @@ int main(int argc, char* argv[])
     HttpPageFetcher fetcher;
     ThrottledEventYielder yielder;
     MessageBoxPrompter prompter;
-    Form1 window({fetcher, yielder, prompter}, {workFolder.path(), u"127.0.0.1:"_s + QString::number(site.serverPort())});
+    FileDialogPrompter files;
+    DesktopUrlOpener browser;
+    ExecDialogRunner dialogs;
+    Form1 window({fetcher, yielder, prompter, files, browser, dialogs},
+                 {workFolder.path(), workFolder.path(), u"127.0.0.1:"_s + QString::number(site.serverPort())});
     window.show();
 
     bool saved = false;

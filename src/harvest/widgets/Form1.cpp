@@ -1,6 +1,12 @@
 #include "Form1.h"
 
 #include "CaptionedProgressBar.h"
+#include "Controls.h"
+#include "DialogRunner.h"
+#include "Form2.h"
+#include "Form3.h"
+#include "Form4.h"
+#include "Form5.h"
 #include "MessagePrompter.h"
 #include "ReportListView.h"
 #include "Twips.h"
@@ -24,18 +30,9 @@ Widget* Place(Widget* widget, const QString& name, QRect twipsRect)
 
 QLabel* MakeCaption(QWidget* parent, const QString& name, const QString& text, QRect rect)
 {
-    auto* label = Place(new QLabel(text, parent), name, rect);
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = MakeLabel(parent, name, text, rect);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& caption, QRect rect)
-{
-    auto* button = Place(new QPushButton(caption, parent), name, rect);
-    button->setAccessibleName(QString(caption).remove(u'&'));
-    button->setAutoDefault(false);
-    return button;
 }
 
 } // namespace
@@ -43,14 +40,13 @@ QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& cap
 Form1::Form1(Services services, Settings settings, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
-    , m_run(*this, m_table, {services.fetcher, services.yielder, services.prompter}, settings.workFolder,
-            settings.siteAuthority)
+    , m_settings(std::move(settings))
+    , m_run(*this, m_table, {services.fetcher, services.yielder, services.prompter}, m_settings.workFolder,
+            m_settings.siteAuthority)
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(u"Varnholt Proxy List Extractor v1.1"_s);
-    QFont font(u"Verdana"_s);
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(WindowFont());
     setFixedSize(TwipsSize(7455, 3945));
     createControls();
     arrangeTabOrder();
@@ -90,6 +86,9 @@ void Form1::createControls()
     DisableListActions();
 
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(m_command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(m_command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(m_command5, &QPushButton::clicked, this, &Form1::Command5_Click);
 }
 
@@ -113,6 +112,28 @@ void Form1::Command1_Click()
     m_run.Command1_Click();
 }
 
+void Form1::Command2_Click()
+{
+    Form5 form(m_settings.whoisServer, [this]() -> std::optional<QString> {
+        const std::optional<ProxyEntry> selected = m_table.selectedEntry();
+        return selected ? std::optional(selected->ipAddress) : std::nullopt;
+    }, this);
+    m_services.dialogs.runModal(form);
+}
+
+void Form1::Command3_Click()
+{
+    Form2 form(m_table, m_services.saveFilePrompter, m_services.prompter, m_settings.programFolder, this);
+    m_services.dialogs.runModal(form);
+}
+
+// Also during a run: the run waits in its yield until the window is closed.
+void Form1::Command4_Click()
+{
+    Form4 form(m_services.urlOpener, this);
+    m_services.dialogs.runModal(form);
+}
+
 void Form1::Command5_Click()
 {
     m_run.abandon();
@@ -125,6 +146,8 @@ void Form1::List_DblClick()
         m_services.prompter.showMessage(u"The List is Empty"_s, MessageStyle::Stop, u"Error"_s);
         return;
     }
+    Form3 form(m_table, this);
+    m_services.dialogs.runModal(form);
 }
 
 void Form1::EnableListActions()

@@ -2,11 +2,14 @@
 
 #include "HarvestControls.h"
 #include "HarvestRun.h"
+#include "HostPort.h"
 #include "ProxyTable.h"
+#include "WhoisSession.h"
 
 #include <QWidget>
 
 class CaptionedProgressBar;
+class DialogRunner;
 class EventYielder;
 class MessagePrompter;
 class PageFetcher;
@@ -14,6 +17,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class ReportListView;
+class SaveFilePrompter;
+class UrlOpener;
 
 // The main window: the proxy table, the controls of a harvest run and the buttons that lead to
 // the other windows. It only forwards: the run, the parser and the table live in plain classes.
@@ -28,12 +33,17 @@ public:
         PageFetcher& fetcher;
         EventYielder& yielder;
         MessagePrompter& prompter;
+        SaveFilePrompter& saveFilePrompter;
+        UrlOpener& urlOpener;
+        DialogRunner& dialogs; // shows the secondary windows modally
     };
 
     struct Settings
     {
         QString workFolder;
+        QString programFolder; // where the save dialog starts, when the user may write there
         QString siteAuthority = QString::fromLatin1(HarvestRun::DefaultSiteHost);
+        HostPort whoisServer{QString::fromLatin1(WhoisSession::DefaultServerHost), std::nullopt};
     };
 
     Form1(Services services, Settings settings, QWidget* parent = nullptr);
@@ -53,6 +63,9 @@ private:
     void createControls();
     void arrangeTabOrder();
     void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
     void Command5_Click();
     void List_DblClick();
     void EnableListActions();
@@ -69,6 +82,7 @@ private:
     void setListActionsEnabled(bool enabled) override;
 
     Services m_services;
+    Settings m_settings;
     ProxyTable m_table;
     HarvestRun m_run;
 
