@@ -1,0 +1,460 @@
+#include "LinuxIcmpLibrary.h"
+#include "RecordingPrompter.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <QtEndian>
+
+#include <netinet/ip_icmp.h>
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Set in the copy of this test that runs inside a network namespace of its own.
+constexpr char InsideNamespace[] = "VARNHOLT_ICMP_TEST_NAMESPACE";
+
+// Address values: the address's parts in little-endian byte order.
+constexpr qint32 Loopback = 0x0100007F; // 127.0.0.1
+constexpr qint32 RejectingHost = 0x0200007F; // 127.0.0.2, refused by the test's nft rule
+constexpr qint32 SilentHost = 0x0200630A; // 10.99.0.2, routed to loopback where nobody answers
+constexpr qint32 UnroutedHost = 0x0100620A; // 10.98.0.1, no route in the namespace
+
+constexpr qint32 TimeoutMs = 500;
+
+// The reply buffer the echo call fills, read the way the ping reads it.
+struct ReplyBuffer
+{
+    std::array<std::byte, 278> bytes{};
+
+    qint32 field(std::size_t offset) const { return qFromLittleEndian<qint32>(bytes.data() + offset); }
+    qint32 status() const { return field(EchoReplyLayout::StatusOffset); }
+    qint32 roundTripTime() const { return field(EchoReplyLayout::RoundTripTimeOffset); }
+    qint32 address() const { return field(EchoReplyLayout::AddressOffset); }
+    int dataSize() const { return qFromLittleEndian<quint16>(bytes.data() + EchoReplyLayout::DataSizeOffset); }
+    QByteArray data() const
+    {
+        return QByteArray(reinterpret_cast<const char*>(bytes.data()) + EchoReplyLayout::HeaderSize, dataSize());
+    }
+    void setRoundTripTime(qint32 value) { qToLittleEndian(value, bytes.data() + EchoReplyLayout::RoundTripTimeOffset); }
+};
+
+QString FindTool(const QString& name)
+{
+    return QStandardPaths::findExecutable(name, {u"/usr/sbin"_s, u"/sbin"_s, u"/usr/bin"_s, u"/bin"_s});
+}
+
+// What a namespace lets the test open: the datagram socket is allowed to every group or to
+// none (ping_group_range), and CAP_NET_RAW is kept or dropped.
+struct SocketsAllowed
+{
+    QString groupRange;
+    bool rawAllowed = false;
+};
+
+SocketsAllowed Allowed(const QString& sockets)
+{
+    if (sockets == u"datagram"_s)
+        return {u"0 2147483647"_s, false};
+    if (sockets == u"raw"_s)
+        return {u"1 0"_s, true};
+    return {u"1 0"_s, false};
+}
+
+// An nft rule set that answers echo requests to 127.0.0.2 with the ICMP error named.
+QString RejectRules(const QString& reject)
+{
+    return u"add table inet test; add chain inet test input { type filter hook input priority 0; }; "
+           u"add rule inet test input ip daddr 127.0.0.2 icmp type echo-request reject with icmp type "_s
+        + reject;
+}
+
+} // namespace
+
+class TstLinuxIcmpLibrary final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void icmpErrorStatus_data();
+    void icmpErrorStatus();
+    void socketErrorStatus_data();
+    void socketErrorStatus();
+    void shortBufferIsLeftAlone();
+
+    void loopbackAnswersOnThisMachine();
+    void zeroAddressIsABadDestination();
+
+    void loopbackAnswers_data();
+    void loopbackAnswers();
+    void unansweredEchoTimesOut_data();
+    void unansweredEchoTimesOut();
+    void failedEchoTellsWhy_data();
+    void failedEchoTellsWhy();
+    void otherProgramsTrafficIsIgnored_data();
+    void otherProgramsTrafficIsIgnored();
+    void forbiddenSocketsAskForPermission_data();
+    void forbiddenSocketsAskForPermission();
+
+private:
+    bool inside() const { return qEnvironmentVariableIsSet(InsideNamespace); }
+    void runInNamespace(const QString& sockets, const QString& rules = {});
+    void socketsColumn();
+
+    QString m_namespaceRefusal; // why this machine cannot run the namespace tests, if it cannot
+};
+
+void TstLinuxIcmpLibrary::initTestCase()
+{
+    if (inside())
+        return;
+    for (const QString& tool : {u"unshare"_s, u"ip"_s, u"setpriv"_s, u"nft"_s}) {
+        if (FindTool(tool).isEmpty()) {
+            m_namespaceRefusal = tool + u" is not installed (Debian packages util-linux, iproute2, nftables)"_s;
+            return;
+        }
+    }
+    QProcess probe;
+    probe.start(FindTool(u"unshare"_s), {u"-n"_s, u"true"_s});
+    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+        m_namespaceRefusal = u"network namespaces are not allowed here: "_s
+            + QString::fromLocal8Bit(probe.readAllStandardError()).trimmed();
+}
+
+// Runs this test function's current row again, in a new network namespace where only loopback
+// is up, 10.99.0.0/24 is routed to loopback and only the named kind of ICMP socket may be opened.
+void TstLinuxIcmpLibrary::runInNamespace(const QString& sockets, const QString& rules)
+{
+    if (!m_namespaceRefusal.isEmpty())
+        QSKIP(qPrintable(m_namespaceRefusal));
+    const SocketsAllowed allowed = Allowed(sockets);
+    QString script = u"set -e; ip link set lo up; ip route add 10.99.0.0/24 dev lo; "
+                     u"echo %1 > /proc/sys/net/ipv4/ping_group_range; "_s.arg(allowed.groupRange);
+    if (!rules.isEmpty())
+        script += u"nft \"%1\"; "_s.arg(rules);
+    script += u"exec \"$@\""_s;
+
+    QStringList command{u"-n"_s, FindTool(u"sh"_s), u"-c"_s, script, u"sh"_s};
+    if (!allowed.rawAllowed)
+        command << FindTool(u"setpriv"_s) << u"--inh-caps"_s << u"-net_raw"_s << u"--bounding-set"_s << u"-net_raw"_s;
+    command << QCoreApplication::applicationFilePath()
+            << QString::fromLatin1(QTest::currentTestFunction()) + u':' + QString::fromLatin1(QTest::currentDataTag());
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(InsideNamespace), u"1"_s);
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(FindTool(u"unshare"_s), command);
+    const bool finished = child.waitForFinished(60000);
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    QVERIFY2(finished, qPrintable(u"the test in the namespace did not finish:\n"_s + output));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
+    QVERIFY2(output.contains(u"PASS   : "_s), qPrintable(output));
+}
+
+void TstLinuxIcmpLibrary::socketsColumn()
+{
+    QTest::addColumn<QString>("sockets");
+}
+
+void TstLinuxIcmpLibrary::icmpErrorStatus_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<qint32>("status");
+
+    QTest::newRow("network unreachable") << ICMP_DEST_UNREACH << ICMP_NET_UNREACH << 11002;
+    QTest::newRow("host unreachable") << ICMP_DEST_UNREACH << ICMP_HOST_UNREACH << 11003;
+    QTest::newRow("protocol unreachable") << ICMP_DEST_UNREACH << ICMP_PROT_UNREACH << 11004;
+    QTest::newRow("port unreachable") << ICMP_DEST_UNREACH << ICMP_PORT_UNREACH << 11005;
+    QTest::newRow("fragmentation needed") << ICMP_DEST_UNREACH << ICMP_FRAG_NEEDED << 11009;
+    QTest::newRow("source route failed") << ICMP_DEST_UNREACH << ICMP_SR_FAILED << 11012;
+    QTest::newRow("network unknown") << ICMP_DEST_UNREACH << ICMP_NET_UNKNOWN << 11002;
+    QTest::newRow("network prohibited") << ICMP_DEST_UNREACH << ICMP_NET_ANO << 11002;
+    QTest::newRow("host unknown") << ICMP_DEST_UNREACH << ICMP_HOST_UNKNOWN << 11003;
+    QTest::newRow("administratively prohibited") << ICMP_DEST_UNREACH << ICMP_PKT_FILTERED << 11003;
+    QTest::newRow("TTL exceeded in transit") << ICMP_TIME_EXCEEDED << ICMP_EXC_TTL << 11013;
+    QTest::newRow("TTL exceeded in reassembly") << ICMP_TIME_EXCEEDED << ICMP_EXC_FRAGTIME << 11014;
+    QTest::newRow("parameter problem") << ICMP_PARAMETERPROB << 0 << 11015;
+    QTest::newRow("source quench") << ICMP_SOURCE_QUENCH << 0 << 11016;
+    QTest::newRow("redirect") << ICMP_REDIRECT << 0 << 11050;
+}
+
+void TstLinuxIcmpLibrary::icmpErrorStatus()
+{
+    QFETCH(int, type);
+    QFETCH(int, code);
+    QFETCH(qint32, status);
+
+    QCOMPARE(IcmpErrorStatus(type, code), status);
+}
+
+void TstLinuxIcmpLibrary::socketErrorStatus_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<qint32>("status");
+
+    QTest::newRow("no route") << ENETUNREACH << 11002;
+    QTest::newRow("host unreachable") << EHOSTUNREACH << 11003;
+    QTest::newRow("message too long") << EMSGSIZE << 11009;
+    QTest::newRow("no buffer space") << ENOBUFS << 11006;
+    QTest::newRow("forbidden by a firewall") << EPERM << 11050;
+    QTest::newRow("bad descriptor") << EBADF << 11050;
+}
+
+void TstLinuxIcmpLibrary::socketErrorStatus()
+{
+    QFETCH(int, error);
+    QFETCH(qint32, status);
+
+    QCOMPARE(SocketErrorStatus(error), status);
+}
+
+void TstLinuxIcmpLibrary::shortBufferIsLeftAlone()
+{
+    RecordingPrompter prompter;
+    LinuxIcmpLibrary icmp(prompter);
+    std::array<std::byte, EchoReplyLayout::HeaderSize - 1> buffer{};
+    buffer.fill(std::byte{0x5a});
+
+    QCOMPARE(icmp.IcmpSendEcho(IcmpHandle::Invalid, Loopback, {}, buffer, TimeoutMs), 0u);
+
+    QVERIFY(std::all_of(buffer.begin(), buffer.end(), [](std::byte b) { return b == std::byte{0x5a}; }));
+}
+
+void TstLinuxIcmpLibrary::loopbackAnswersOnThisMachine()
+{
+    RecordingPrompter prompter;
+    LinuxIcmpLibrary icmp(prompter);
+    const IcmpHandle handle = icmp.IcmpCreateFile();
+    if (handle == IcmpHandle::Invalid)
+        QSKIP("this system allows no ICMP socket to this process (net.ipv4.ping_group_range, CAP_NET_RAW)");
+    ReplyBuffer reply;
+
+    QCOMPARE(icmp.IcmpSendEcho(handle, Loopback, "probe", reply.bytes, TimeoutMs), 1u);
+    icmp.IcmpCloseHandle(handle);
+
+    QCOMPARE(reply.status(), 0);
+    QCOMPARE(reply.address(), Loopback);
+    QCOMPARE(reply.data(), QByteArray("probe"));
+}
+
+void TstLinuxIcmpLibrary::zeroAddressIsABadDestination()
+{
+    RecordingPrompter prompter;
+    LinuxIcmpLibrary icmp(prompter);
+    const IcmpHandle handle = icmp.IcmpCreateFile();
+    if (handle == IcmpHandle::Invalid)
+        QSKIP("this system allows no ICMP socket to this process (net.ipv4.ping_group_range, CAP_NET_RAW)");
+    ReplyBuffer reply;
+
+    QCOMPARE(icmp.IcmpSendEcho(handle, 0, {}, reply.bytes, TimeoutMs), 0u);
+    icmp.IcmpCloseHandle(handle);
+
+    QCOMPARE(reply.status(), 11018);
+}
+
+void TstLinuxIcmpLibrary::loopbackAnswers_data()
+{
+    socketsColumn();
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QByteArray>("echoed");
+
+    const QByteArray large(300, 'x');
+    for (const QString& sockets : {u"datagram"_s, u"raw"_s}) {
+        QTest::addRow("%s, no payload", qPrintable(sockets)) << sockets << QByteArray() << QByteArray();
+        QTest::addRow("%s, payload", qPrintable(sockets)) << sockets << QByteArray("abc\0def", 7)
+                                                          << QByteArray("abc\0def", 7);
+        QTest::addRow("%s, payload beyond the data area", qPrintable(sockets))
+            << sockets << large << large.first(278 - EchoReplyLayout::HeaderSize);
+    }
+}
+
+void TstLinuxIcmpLibrary::loopbackAnswers()
+{
+    QFETCH(QString, sockets);
+    QFETCH(QByteArray, payload);
+    QFETCH(QByteArray, echoed);
+    if (!inside()) {
+        runInNamespace(sockets);
+        return;
+    }
+
+    RecordingPrompter prompter;
+    LinuxIcmpLibrary icmp(prompter);
+    const IcmpHandle handle = icmp.IcmpCreateFile();
+    QVERIFY(handle != IcmpHandle::Invalid);
+    ReplyBuffer reply;
+    reply.setRoundTripTime(99);
+
+    QCOMPARE(icmp.IcmpSendEcho(handle, Loopback, payload, reply.bytes, TimeoutMs), 1u);
+    // A second echo through the same handle is matched to its own reply.
+    QCOMPARE(icmp.IcmpSendEcho(handle, Loopback, payload, reply.bytes, TimeoutMs), 1u);
+    icmp.IcmpCloseHandle(handle);
+
+    QCOMPARE(reply.status(), 0);
+    QVERIFY(reply.roundTripTime() >= 0);
+    QCOMPARE(reply.address(), Loopback);
+    QCOMPARE(reply.data(), echoed);
+    QCOMPARE(prompter.messages.size(), 0);
+}
+
+void TstLinuxIcmpLibrary::unansweredEchoTimesOut_data()
+{
+    socketsColumn();
+    QTest::newRow("datagram") << u"datagram"_s;
+    // A raw socket also sees the request itself come back on loopback.
+    QTest::newRow("raw") << u"raw"_s;
+}
+
+void TstLinuxIcmpLibrary::unansweredEchoTimesOut()
+{
+    QFETCH(QString, sockets);
+    if (!inside()) {
+        runInNamespace(sockets);
+        return;
+    }
+
+    RecordingPrompter prompter;
+    LinuxIcmpLibrary icmp(prompter);
+    const IcmpHandle handle = icmp.IcmpCreateFile();
+    ReplyBuffer reply;
+    reply.setRoundTripTime(99);
+
+    QCOMPARE(icmp.IcmpSendEcho(handle, SilentHost, {}, reply.bytes, TimeoutMs), 0u);
+    icmp.IcmpCloseHandle(handle);
+
+    QCOMPARE(reply.status(), 11010);
+    QCOMPARE(reply.roundTripTime(), 99);
+    QCOMPARE(reply.address(), 0);
+}
+
+void TstLinuxIcmpLibrary::failedEchoTellsWhy_data()
+{
+    socketsColumn();
+    QTest::addColumn<QString>("reject");
+    QTest::addColumn<qint32>("destination");
+    QTest::addColumn<qint32>("status");
+    QTest::addColumn<qint32>("responder");
+
+    for (const QString& sockets : {u"datagram"_s, u"raw"_s}) {
+        const auto row = [&sockets](const char* name) -> QTestData& {
+            return QTest::addRow("%s, %s", qPrintable(sockets), name);
+        };
+        row("network unreachable") << sockets << u"net-unreachable"_s << RejectingHost << 11002 << RejectingHost;
+        row("host unreachable") << sockets << u"host-unreachable"_s << RejectingHost << 11003 << RejectingHost;
+        row("protocol unreachable") << sockets << u"prot-unreachable"_s << RejectingHost << 11004 << RejectingHost;
+        row("port unreachable") << sockets << u"port-unreachable"_s << RejectingHost << 11005 << RejectingHost;
+        row("administratively prohibited")
+            << sockets << u"admin-prohibited"_s << RejectingHost << 11003 << RejectingHost;
+        row("no route") << sockets << QString() << UnroutedHost << 11002 << 0;
+    }
+}
+
+void TstLinuxIcmpLibrary::failedEchoTellsWhy()
+{
+    QFETCH(QString, sockets);
+    QFETCH(QString, reject);
+    QFETCH(qint32, destination);
+    QFETCH(qint32, status);
+    QFETCH(qint32, responder);
+    if (!inside()) {
+        runInNamespace(sockets, reject.isEmpty() ? QString() : RejectRules(reject));
+        return;
+    }
+
+    RecordingPrompter prompter;
+    LinuxIcmpLibrary icmp(prompter);
+    const IcmpHandle handle = icmp.IcmpCreateFile();
+    ReplyBuffer reply;
+
+    QCOMPARE(icmp.IcmpSendEcho(handle, destination, {}, reply.bytes, TimeoutMs), 0u);
+    icmp.IcmpCloseHandle(handle);
+
+    QCOMPARE(reply.status(), status);
+    QCOMPARE(reply.address(), responder);
+    QCOMPARE(reply.roundTripTime(), 0);
+}
+
+void TstLinuxIcmpLibrary::otherProgramsTrafficIsIgnored_data()
+{
+    socketsColumn();
+    QTest::newRow("datagram") << u"datagram"_s;
+    // Raw sockets hear every reply and every error: both must be told apart from ours.
+    QTest::newRow("raw") << u"raw"_s;
+}
+
+void TstLinuxIcmpLibrary::otherProgramsTrafficIsIgnored()
+{
+    QFETCH(QString, sockets);
+    if (!inside()) {
+        runInNamespace(sockets, RejectRules(u"host-unreachable"_s));
+        return;
+    }
+
+    RecordingPrompter prompter;
+    LinuxIcmpLibrary icmp(prompter);
+    const IcmpHandle handle = icmp.IcmpCreateFile();
+    ReplyBuffer reply;
+    // Another program pings while this echo waits: an answered echo and a refused one.
+    std::jthread otherProgram([] {
+        RecordingPrompter otherPrompter;
+        LinuxIcmpLibrary other(otherPrompter);
+        const IcmpHandle otherHandle = other.IcmpCreateFile();
+        ReplyBuffer otherReply;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        other.IcmpSendEcho(otherHandle, Loopback, {}, otherReply.bytes, TimeoutMs);
+        other.IcmpSendEcho(otherHandle, RejectingHost, {}, otherReply.bytes, TimeoutMs);
+        other.IcmpCloseHandle(otherHandle);
+    });
+
+    QCOMPARE(icmp.IcmpSendEcho(handle, SilentHost, {}, reply.bytes, TimeoutMs), 0u);
+    icmp.IcmpCloseHandle(handle);
+
+    QCOMPARE(reply.status(), 11010);
+}
+
+void TstLinuxIcmpLibrary::forbiddenSocketsAskForPermission_data()
+{
+    socketsColumn();
+    QTest::newRow("neither") << u"none"_s;
+}
+
+void TstLinuxIcmpLibrary::forbiddenSocketsAskForPermission()
+{
+    QFETCH(QString, sockets);
+    if (!inside()) {
+        runInNamespace(sockets);
+        return;
+    }
+
+    RecordingPrompter prompter;
+    LinuxIcmpLibrary icmp(prompter);
+    const IcmpHandle handle = icmp.IcmpCreateFile();
+    ReplyBuffer reply;
+
+    QCOMPARE(handle, IcmpHandle::Invalid);
+    QCOMPARE(prompter.messages.size(), 1);
+    const RecordingPrompter::Message& message = prompter.messages.constFirst();
+    QCOMPARE(message.style, MessageStyle::Exclamation);
+    QCOMPARE(message.title, u"tolve"_s);
+    QVERIFY2(message.text.startsWith(u"This system does not allow this program to send ICMP echo requests"_s),
+             qPrintable(message.text));
+    QVERIFY(message.text.contains(u"sysctl -w net.ipv4.ping_group_range=\"0 2147483647\""_s));
+    QVERIFY(message.text.contains(u"setcap cap_net_raw+ep \""_s + QCoreApplication::applicationFilePath() + u'"'));
+    QCOMPARE(icmp.IcmpSendEcho(handle, Loopback, {}, reply.bytes, TimeoutMs), 0u);
+    QCOMPARE(reply.status(), 11050);
+    icmp.IcmpCloseHandle(handle);
+}
+
+QTEST_GUILESS_MAIN(TstLinuxIcmpLibrary)
+#include "tst_linuxicmplibrary.moc"
