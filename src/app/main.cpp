@@ -5,6 +5,8 @@
 #include "Form1.h"
 #include "HostPort.h"
 #include "HttpPageFetcher.h"
+#include "LinuxIcmpLibrary.h"
+#include "LinuxSocketLibrary.h"
 #include "MessageBoxPrompter.h"
 #include "WorkFolder.h"
 
@@ -119,7 +121,9 @@ int main(int argc, char* argv[])
     FileDialogPrompter files;
     DesktopUrlOpener browser;
     ExecDialogRunner dialogs;
-    Form1 window({fetcher, yielder, prompter, files, browser, dialogs},
+    LinuxIcmpLibrary icmp(prompter);
+    LinuxSocketLibrary sockets;
+    Form1 window({fetcher, yielder, prompter, files, browser, dialogs, icmp, sockets},
                  {workFolder.path(), QCoreApplication::applicationDirPath(), options.site.authority(),
                   options.whoisServer});
     QObject::connect(&window, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });

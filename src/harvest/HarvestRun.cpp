@@ -84,6 +84,7 @@ void HarvestRun::clampPageCount()
 
 HarvestRun::Ending HarvestRun::RetrievePages()
 {
+    m_lastFailure.reset();
     m_table.clear();
     m_controls.setListActionsEnabled(false);
 
@@ -91,7 +92,7 @@ HarvestRun::Ending HarvestRun::RetrievePages()
     for (int offset = 0, pageNumber = 1;; offset += OffsetStep, ++pageNumber) {
         const std::optional<double> pageCount = TextToNumber(m_controls.pageCountText());
         if (!pageCount) {
-            ending = Ending::Failed;
+            ending = fail(false, QStringLiteral("The page count is not a number."));
             break;
         }
         if (!(offset <= (*pageCount - 1) * OffsetStep))
@@ -116,10 +117,10 @@ HarvestRun::Ending HarvestRun::retrievePage(int offset, int pageNumber, double p
 {
     const QString pagePath = m_parser.pageFilePath();
     if (DeleteFile(pagePath) == FileStatus::Failed)
-        return Ending::Failed;
+        return fail(false, u"The page file %1 could not be deleted."_s.arg(pagePath));
     const std::optional<int> pagesMaximum = RoundHalfToEven(pageCount);
     if (!pagesMaximum)
-        return Ending::Failed;
+        return fail(false, QStringLiteral("The page count is too large."));
     ProgressDisplay& pages = m_controls.pagesBar();
     pages.setMaximum(*pagesMaximum);
     pages.setCaption(u"Retrieving Page "_s + QString::number(pageNumber) + u'/' + m_controls.pageCountText() + u"..."_s);
@@ -127,15 +128,23 @@ HarvestRun::Ending HarvestRun::retrievePage(int offset, int pageNumber, double p
     {
         QFile page(pagePath);
         if (!page.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return Ending::Failed;
+            return fail(false, page.errorString());
         const FetchResult fetched = m_services.fetcher.fetch(listAddress(offset), page);
         if (m_abandoned)
             return Ending::Abandoned;
-        if (!fetched.ok || page.write("\r\n", 2) != 2 || !page.flush())
-            return Ending::Failed;
+        if (!fetched.ok)
+            return fail(true, fetched.error);
+        if (page.write("\r\n", 2) != 2 || !page.flush())
+            return fail(false, page.errorString());
     }
     m_parser.ParsePage();
     return m_abandoned ? Ending::Abandoned : Ending::Completed;
+}
+
+HarvestRun::Ending HarvestRun::fail(bool fetch, QString reason)
+{
+    m_lastFailure = Failure{fetch, std::move(reason)};
+    return Ending::Failed;
 }
 
 void HarvestRun::showVerdict(Ending ending)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <optional>
+
 class EventYielder;
 class HarvestControls;
 class MessagePrompter;
@@ -45,6 +47,15 @@ public:
     bool cancelRequested() const { return m_cancelRequested; }
     QUrl listAddress(int offset) const;
 
+    // Why the last run ended on a failure, which the window passes over in silence; a front
+    // end that can speak up reads it here. Nothing when the last run did not fail.
+    struct Failure
+    {
+        bool fetch = false; // a page could not be fetched, rather than stored or counted
+        QString reason;
+    };
+    const std::optional<Failure>& lastFailure() const { return m_lastFailure; }
+
 private:
     enum class Ending { Completed, Failed, Abandoned };
 
@@ -52,6 +63,7 @@ private:
     Ending RetrievePages();
     Ending retrievePage(int offset, int pageNumber, double pageCount);
     void showVerdict(Ending ending);
+    Ending fail(bool fetch, QString reason);
 
     HarvestControls& m_controls;
     ProxyTable& m_table;
@@ -61,4 +73,5 @@ private:
     bool m_cancelRequested = false;
     bool m_active = false;
     bool m_abandoned = false;
+    std::optional<Failure> m_lastFailure;
 };

@@ -5,6 +5,8 @@
 #include "Form4.h"
 #include "Form5.h"
 #include "HttpPageFetcher.h"
+#include "LinuxIcmpLibrary.h"
+#include "LinuxSocketLibrary.h"
 #include "NullPrompters.h"
 #include "RecordingDialogRunner.h"
 #include "RecordingPrompter.h"
@@ -62,7 +64,9 @@ void TstAccessibleNames::everyControlOfEveryWindowHasAName()
     DismissingFilePrompter files;
     RecordingUrlOpener browser;
     RecordingDialogRunner dialogs;
-    Form1 main({fetcher, yielder, prompter, files, browser, dialogs}, {folder.path(), folder.path()});
+    LinuxIcmpLibrary icmp(prompter);
+    LinuxSocketLibrary sockets;
+    Form1 main({fetcher, yielder, prompter, files, browser, dialogs, icmp, sockets}, {folder.path(), folder.path()});
     main.table().append({u"127.0.0.1"_s, u"80"_s, u"HTTP"_s, u"Italy"_s, u"today"_s});
 
     Form2 save(main.table(), files, prompter, folder.path());

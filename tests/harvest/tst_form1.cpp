@@ -3,6 +3,8 @@
 #include "DemoListSite.h"
 #include "Form1.h"
 #include "HttpPageFetcher.h"
+#include "LinuxIcmpLibrary.h"
+#include "LinuxSocketLibrary.h"
 #include "NullPrompters.h"
 #include "RecordingDialogRunner.h"
 #include "RecordingPrompter.h"
@@ -35,6 +37,7 @@ private Q_SLOTS:
     void buttonsOpenTheirWindows_data();
     void buttonsOpenTheirWindows();
     void aboutDuringARunSuspendsIt();
+    void pingReportsOnTheSelectedRow();
 
 private:
     template <typename T>
@@ -56,6 +59,8 @@ private:
     DismissingFilePrompter m_files;
     RecordingUrlOpener m_browser;
     RecordingDialogRunner m_dialogs;
+    LinuxIcmpLibrary m_icmp{m_prompter};
+    LinuxSocketLibrary m_sockets;
     QTcpServer m_closedWhoisPort; // listens for nothing: a lookup from the tests stays on this machine
     std::unique_ptr<Form1> m_window;
 };
@@ -72,7 +77,7 @@ void TstForm1::init()
     const HostPort whoisServer{u"127.0.0.1"_s, m_closedWhoisPort.serverPort()};
     m_closedWhoisPort.close();
     m_window = std::make_unique<Form1>(
-        Form1::Services{*m_fetcher, m_yielder, m_prompter, m_files, m_browser, m_dialogs},
+        Form1::Services{*m_fetcher, m_yielder, m_prompter, m_files, m_browser, m_dialogs, m_icmp, m_sockets},
         Form1::Settings{m_folder.path(), m_folder.path(), u"127.0.0.1:"_s + QString::number(m_site->serverPort()),
                         whoisServer});
     m_window->show();
@@ -240,6 +245,21 @@ void TstForm1::aboutDuringARunSuspendsIt()
     QCOMPARE(rowsWhileOpen, 50);
     QCOMPARE(m_window->table().count(), 200);
     QCOMPARE(control<CaptionedProgressBar>(u"P2"_s)->caption(), u"Extraction Completed."_s);
+}
+
+// The demo's first row is 127.0.0.1, so the echo never leaves this machine.
+void TstForm1::pingReportsOnTheSelectedRow()
+{
+    harvest(u"1"_s);
+    QTest::mouseClick(button(u"Command6"_s), Qt::LeftButton);
+    QCOMPARE(m_prompter.messages.size(), 1);
+    const RecordingPrompter::Message verdict = m_prompter.messages.constLast();
+    if (verdict.text.endsWith(u"General Failure"_s))
+        QSKIP("this system allows the test no ICMP socket");
+    QCOMPARE(verdict.title, u"IP Is Alive"_s);
+    QCOMPARE(verdict.style, MessageStyle::Information);
+    QVERIFY2(verdict.text.startsWith(u"The IP 127.0.0.1 Is Alive.\r\nDelay: "_s), qPrintable(verdict.text));
+    QVERIFY(verdict.text.endsWith(u" ms.\r\nStatus: Success"_s));
 }
 
 QTEST_MAIN(TstForm1)

@@ -5,6 +5,8 @@
 #include "FileDialogPrompter.h"
 #include "Form1.h"
 #include "HttpPageFetcher.h"
+#include "LinuxIcmpLibrary.h"
+#include "LinuxSocketLibrary.h"
 #include "MessageBoxPrompter.h"
 #include "WorkFolder.h"
 
@@ -32,7 +34,9 @@ int main(int argc, char* argv[])
     FileDialogPrompter files;
     DesktopUrlOpener browser;
     ExecDialogRunner dialogs;
-    Form1 window({fetcher, yielder, prompter, files, browser, dialogs},
+    LinuxIcmpLibrary icmp(prompter);
+    LinuxSocketLibrary sockets;
+    Form1 window({fetcher, yielder, prompter, files, browser, dialogs, icmp, sockets},
                  {workFolder.path(), workFolder.path(), u"127.0.0.1:"_s + QString::number(site.serverPort())});
     window.show();
 

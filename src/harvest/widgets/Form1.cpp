@@ -43,6 +43,7 @@ Form1::Form1(Services services, Settings settings, QWidget* parent)
     , m_settings(std::move(settings))
     , m_run(*this, m_table, {services.fetcher, services.yielder, services.prompter}, m_settings.workFolder,
             m_settings.siteAuthority)
+    , m_ping(m_table, services.prompter, services.icmp, services.sockets)
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(u"Varnholt Proxy List Extractor v1.1"_s);
@@ -90,6 +91,7 @@ void Form1::createControls()
     connect(m_command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(m_command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(m_command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(m_command6, &QPushButton::clicked, this, &Form1::Command6_Click);
 }
 
 void Form1::arrangeTabOrder()
@@ -138,6 +140,11 @@ void Form1::Command5_Click()
 {
     m_run.abandon();
     Q_EMIT endRequested();
+}
+
+void Form1::Command6_Click()
+{
+    m_ping.Command6_Click();
 }
 
 void Form1::List_DblClick()

@@ -3,6 +3,7 @@
 #include "HarvestControls.h"
 #include "HarvestRun.h"
 #include "HostPort.h"
+#include "PingCommand.h"
 #include "ProxyTable.h"
 #include "WhoisSession.h"
 
@@ -11,6 +12,7 @@
 class CaptionedProgressBar;
 class DialogRunner;
 class EventYielder;
+class IcmpLibrary;
 class MessagePrompter;
 class PageFetcher;
 class QLabel;
@@ -18,6 +20,7 @@ class QLineEdit;
 class QPushButton;
 class ReportListView;
 class SaveFilePrompter;
+class SocketLibrary;
 class UrlOpener;
 
 // The main window: the proxy table, the controls of a harvest run and the buttons that lead to
@@ -36,6 +39,8 @@ public:
         SaveFilePrompter& saveFilePrompter;
         UrlOpener& urlOpener;
         DialogRunner& dialogs; // shows the secondary windows modally
+        IcmpLibrary& icmp;
+        SocketLibrary& sockets;
     };
 
     struct Settings
@@ -67,6 +72,7 @@ private:
     void Command3_Click();
     void Command4_Click();
     void Command5_Click();
+    void Command6_Click();
     void List_DblClick();
     void EnableListActions();
     void DisableListActions();
@@ -85,6 +91,7 @@ private:
     Settings m_settings;
     ProxyTable m_table;
     HarvestRun m_run;
+    PingCommand m_ping;
 
     ReportListView* m_list = nullptr;
     QLabel* m_label1 = nullptr;
