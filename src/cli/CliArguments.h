@@ -1,0 +1,44 @@
+#pragma once
+
+#include "HostPort.h"
+#include "ListFormat.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+
+struct HarvestRequest
+{
+    QString pageCount; // as typed: the run applies its own rules to it
+    HostPort site;
+    ListFormat format;
+    std::optional<QString> outputFile; // none: standard output
+    bool quiet = false;
+};
+
+struct WhoisRequest
+{
+    QString address;
+    HostPort server;
+};
+
+struct PingRequest
+{
+    QString address;
+};
+
+// What the program prints at once instead of running a command: help, its version, or the
+// reason a command line was refused.
+struct PrintedAnswer
+{
+    QString text;
+    int exitStatus = 0;
+    bool toStandardError = false;
+};
+
+using CliRequest = std::variant<PrintedAnswer, HarvestRequest, WhoisRequest, PingRequest>;
+
+// The program's arguments, its own name first.
+CliRequest ParseCliArguments(const QStringList& arguments);

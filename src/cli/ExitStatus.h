@@ -1,0 +1,11 @@
+#pragma once
+
+// What the program's exit status tells a script.
+namespace ExitStatus {
+inline constexpr int Done = 0;
+inline constexpr int No = 1; // the answer is "no": no proxy rows, a dead address, a cut whois answer
+inline constexpr int Usage = 2; // the command line was refused
+inline constexpr int Unreachable = 3; // the site or the server could not be reached
+inline constexpr int FileFailure = 4; // the list or a page could not be stored
+inline constexpr int Stopped = 130; // Ctrl+C, as a shell reports a program ended by SIGINT
+} // namespace ExitStatus

@@ -1,0 +1,681 @@
+#include "CountingYielder.h"
+#include "DemoListSite.h"
+#include "FakeHarvestControls.h"
+#include "FakeWhoisServer.h"
+#include "HarvestRun.h"
+#include "HttpPageFetcher.h"
+#include "ListFileWriter.h"
+#include "NetworkNamespace.h"
+#include "PlainText.h"
+#include "ProxyTable.h"
+#include "RecordingPrompter.h"
+#include "ScriptedHttpServer.h"
+#include "WhoisSession.h"
+
+#include <QFile>
+#include <QPointer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int LongWait = 60000;
+
+struct Finished
+{
+    int exitCode = -1; // -1: it crashed or never ended
+    QByteArray out;
+    QByteArray err;
+};
+
+// The real program, run while the test's own servers go on serving: waiting blocks nothing
+// but the test function, the test's event loop keeps running.
+class CliProcess final
+{
+public:
+    explicit CliProcess(const QStringList& arguments, const std::function<void(QProcess&)>& setUp = {})
+    {
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process,
+                         [this] { m_out += m_process.readAllStandardOutput(); });
+        QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,
+                         [this] { m_err += m_process.readAllStandardError(); });
+        if (setUp)
+            setUp(m_process);
+        m_process.start(QStringLiteral(VARNHOLT_CLI_PATH), arguments);
+    }
+
+    ~CliProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    const QByteArray& out() const { return m_out; }
+    const QByteArray& err() const { return m_err; }
+
+    bool waitForErr(const QByteArray& text)
+    {
+        return QTest::qWaitFor([this, &text] { return m_err.contains(text); }, LongWait);
+    }
+
+    bool waitForOut(const QByteArray& text)
+    {
+        return QTest::qWaitFor([this, &text] { return m_out.contains(text); }, LongWait);
+    }
+
+    void interrupt() { ::kill(pid_t(m_process.processId()), SIGINT); }
+
+    Finished finish()
+    {
+        if (!QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, LongWait)) {
+            m_process.kill();
+            m_process.waitForFinished();
+            return {-1, m_out, m_err + "\n(the program did not end)"};
+        }
+        m_out += m_process.readAllStandardOutput();
+        m_err += m_process.readAllStandardError();
+        const bool normal = m_process.exitStatus() == QProcess::NormalExit;
+        return {normal ? m_process.exitCode() : -1, m_out, m_err};
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_out;
+    QByteArray m_err;
+};
+
+Finished RunCli(const QStringList& arguments)
+{
+    return CliProcess(arguments).finish();
+}
+
+// The rows the main window's table holds after a run of the same pages.
+void HarvestInProcess(ProxyTable& table, const QString& authority, const QString& pageCount)
+{
+    QTemporaryDir folder;
+    FakeHarvestControls controls;
+    controls.pageCount = pageCount;
+    HttpPageFetcher fetcher;
+    CountingYielder yielder;
+    RecordingPrompter prompter;
+    HarvestRun run(controls, table, {fetcher, yielder, prompter}, folder.path(), authority);
+    run.Command1_Click();
+}
+
+// What the save window writes for the rows of those pages.
+QByteArray SavedList(const QString& authority, const QString& pageCount, const ListFormat& format)
+{
+    ProxyTable table;
+    HarvestInProcess(table, authority, pageCount);
+    return ListFileWriter(format).text(table);
+}
+
+QString Authority(quint16 port)
+{
+    return u"127.0.0.1:"_s + QString::number(port);
+}
+
+// A closed port: nothing listens there, so a connection is refused at once.
+quint16 RefusingPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+int OffsetOf(const QByteArray& target)
+{
+    return target.mid(target.lastIndexOf('=') + 1).toInt();
+}
+
+QByteArray Warning(int page, int offset)
+{
+    return u"varnholt-cli: page %1 (offset %2): no proxy rows found — the page layout may have changed\n"_s
+        .arg(page)
+        .arg(offset)
+        .toUtf8();
+}
+
+// What is left on a terminal's screen once every line has been redrawn: the text after the
+// last clearing of each line.
+QStringList ScreenLines(const QByteArray& written)
+{
+    const QString clear = u"\x1b[K"_s;
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(written).split(u'\n', Qt::SkipEmptyParts)) {
+        const qsizetype cleared = line.lastIndexOf(clear);
+        QString shown = cleared < 0 ? line : line.mid(cleared + clear.size());
+        lines.append(shown.remove(u'\r'));
+    }
+    return lines;
+}
+
+// Answers the one query that comes, and returns the query.
+QByteArray AnswerWhois(FakeWhoisServer& server, const QByteArray& answer)
+{
+    QTcpSocket* peer = server.waitForPeer();
+    if (!peer || !QTest::qWaitFor([&server, peer] { return server.received(peer).endsWith("\r\n"); }))
+        return {};
+    peer->write(answer);
+    peer->disconnectFromHost();
+    return server.received(peer);
+}
+
+// A pseudo-terminal for the program's standard error: the test reads what a user would see.
+class Terminal final
+{
+public:
+    Terminal()
+    {
+        if (openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0
+            || fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK) != 0)
+            return;
+        m_reader = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
+        QObject::connect(m_reader.get(), &QSocketNotifier::activated, m_reader.get(), [this] { read(); });
+    }
+
+    ~Terminal()
+    {
+        m_reader.reset();
+        closeSlave();
+        if (m_master >= 0)
+            close(m_master);
+    }
+
+    bool isOpen() const { return m_reader != nullptr; }
+    int slave() const { return m_slave; }
+
+    // Once the program has it, the test's copy would keep the terminal open after the end.
+    void closeSlave()
+    {
+        if (m_slave >= 0)
+            close(m_slave);
+        m_slave = -1;
+    }
+
+    QByteArray written()
+    {
+        read();
+        return m_written;
+    }
+
+private:
+    void read()
+    {
+        char bytes[4096];
+        ssize_t got = 0;
+        while ((got = ::read(m_master, bytes, sizeof bytes)) > 0)
+            m_written.append(bytes, got);
+        // The terminal reports an error once nobody holds its other end.
+        if (got < 0 && errno == EIO && m_reader)
+            m_reader->setEnabled(false);
+    }
+
+    int m_master = -1;
+    int m_slave = -1;
+    std::unique_ptr<QSocketNotifier> m_reader;
+    QByteArray m_written;
+};
+
+} // namespace
+
+class TstCli final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void harvestWritesTheSaveWindowsList_data();
+    void harvestWritesTheSaveWindowsList();
+    void outputFileIsAppendedLikeTheSaveWindow_data();
+    void outputFileIsAppendedLikeTheSaveWindow();
+    void pageCountFollowsTheWindowsRules_data();
+    void pageCountFollowsTheWindowsRules();
+    void unreachableSiteIsANetworkFailure();
+    void failedPageKeepsTheRowsBeforeIt();
+    void pageWithoutRowsIsReported_data();
+    void pageWithoutRowsIsReported();
+    void ctrlCKeepsThePageInProgress();
+    void secondCtrlCStopsAtOnce();
+    void terminalShowsABarPerPage();
+    void badUsageIsRefused_data();
+    void badUsageIsRefused();
+    void helpAndVersion_data();
+    void helpAndVersion();
+    void whoisPrintsTheWindowsTranscript();
+    void whoisServerThatCannotBeReached();
+    void ctrlCEndsAWhois();
+    void pingTellsTheVerdict_data();
+    void pingTellsTheVerdict();
+
+private:
+    QString siteAuthority() const { return Authority(m_site->serverPort()); }
+
+    std::unique_ptr<DemoListSite> m_site;
+    std::unique_ptr<QTemporaryDir> m_folder;
+};
+
+void TstCli::init()
+{
+    m_site = std::make_unique<DemoListSite>(DemoListSite::Options{});
+    QVERIFY(m_site->listen());
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+}
+
+void TstCli::harvestWritesTheSaveWindowsList_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<ListFormat>("format");
+    QTest::newRow("address and port") << QStringList{} << ListFormat{ListFormat::Layout::AddressAndPort, u":"_s};
+    QTest::newRow("separator as typed") << QStringList{u"--separator"_s, u" - "_s}
+                                        << ListFormat{ListFormat::Layout::AddressAndPort, u" - "_s};
+    QTest::newRow("empty separator") << QStringList{u"--separator="_s}
+                                     << ListFormat{ListFormat::Layout::AddressAndPort, QString()};
+    QTest::newRow("all data") << QStringList{u"--format"_s, u"all"_s} << ListFormat{ListFormat::Layout::AllData, {}};
+}
+
+void TstCli::harvestWritesTheSaveWindowsList()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(ListFormat, format);
+
+    const Finished cli = RunCli(QStringList{u"harvest"_s, u"--pages"_s, u"3"_s, u"--site"_s, siteAuthority()} + arguments);
+
+    QCOMPARE(cli.exitCode, 0);
+    QCOMPARE(cli.out, SavedList(siteAuthority(), u"3"_s, format));
+    QCOMPARE(cli.out.count("\r\n"), 300);
+    QVERIFY2(cli.err.contains("Retrieving Page 3/3... 300 rows so far\n"), cli.err.constData());
+    QVERIFY2(cli.err.endsWith("Extraction Completed. 300 rows\n"), cli.err.constData());
+}
+
+void TstCli::outputFileIsAppendedLikeTheSaveWindow_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<ListFormat>("listFormat");
+    QTest::newRow("address and port") << u"ip-port"_s << ListFormat{ListFormat::Layout::AddressAndPort, u":"_s};
+    QTest::newRow("all data") << u"all"_s << ListFormat{ListFormat::Layout::AllData, {}};
+}
+
+void TstCli::outputFileIsAppendedLikeTheSaveWindow()
+{
+    QFETCH(QString, format);
+    QFETCH(ListFormat, listFormat);
+    const QByteArray earlier = "an earlier list\r\n";
+    const QString written = m_folder->filePath(u"results.txt"_s);
+    const QString saved = m_folder->filePath(u"saved.txt"_s);
+    for (const QString& path : {written, saved}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(earlier), earlier.size());
+    }
+
+    const Finished cli =
+        RunCli({u"harvest"_s, u"--pages=2"_s, u"--site"_s, siteAuthority(), u"--format"_s, format, u"-o"_s, written});
+    ProxyTable table;
+    HarvestInProcess(table, siteAuthority(), u"2"_s);
+    QVERIFY(ListFileWriter(listFormat).append(saved, table).ok);
+
+    QCOMPARE(cli.exitCode, 0);
+    QVERIFY(cli.out.isEmpty());
+    QFile result(written);
+    QFile expected(saved);
+    QVERIFY(result.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly));
+    QCOMPARE(result.readAll(), expected.readAll());
+}
+
+void TstCli::pageCountFollowsTheWindowsRules_data()
+{
+    QTest::addColumn<QStringList>("pagesOption");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<QString>("captionCount"); // the count the captions name
+    QTest::newRow("none given: 20") << QStringList{} << 20 << u"20"_s;
+    QTest::newRow("three") << QStringList{u"--pages"_s, u"3"_s} << 3 << u"3"_s;
+    QTest::newRow("zero raised to one") << QStringList{u"--pages"_s, u"0"_s} << 1 << u"1"_s;
+    QTest::newRow("negative raised to one") << QStringList{u"--pages"_s, u"-5"_s} << 1 << u"1"_s;
+    QTest::newRow("above 20 lowered") << QStringList{u"--pages"_s, u"25"_s} << 20 << u"20"_s;
+    QTest::newRow("fraction above 20 lowered") << QStringList{u"--pages"_s, u"20.4"_s} << 20 << u"20"_s;
+    QTest::newRow("fraction kept as typed") << QStringList{u"--pages"_s, u"2.5"_s} << 2 << u"2.5"_s;
+    QTest::newRow("blanks around kept") << QStringList{u"--pages"_s, u" 2 "_s} << 2 << u" 2 "_s;
+}
+
+void TstCli::pageCountFollowsTheWindowsRules()
+{
+    QFETCH(QStringList, pagesOption);
+    QFETCH(int, pages);
+    QFETCH(QString, captionCount);
+
+    const Finished cli = RunCli(QStringList{u"harvest"_s, u"--site"_s, siteAuthority()} + pagesOption);
+
+    QCOMPARE(cli.exitCode, 0);
+    QCOMPARE(m_site->targetsServed().size(), pages);
+    QCOMPARE(OffsetOf(m_site->targetsServed().last()), (pages - 1) * 100);
+    QCOMPARE(cli.out.count("\r\n"), pages * 100);
+    const QByteArray lastCaption = u"Retrieving Page %1/%2... "_s.arg(QString::number(pages), captionCount).toUtf8();
+    QVERIFY2(cli.err.contains(lastCaption), cli.err.constData());
+}
+
+void TstCli::unreachableSiteIsANetworkFailure()
+{
+    const quint16 port = RefusingPort();
+    const Finished cli = RunCli({u"harvest"_s, u"--site"_s, Authority(port)});
+
+    QCOMPARE(cli.exitCode, 3);
+    QVERIFY(cli.out.isEmpty());
+    const QByteArray reason = "varnholt-cli: cannot fetch page 1 (http://127.0.0.1:" + QByteArray::number(port)
+        + "/index.pl/proxy_list?order=&offset=0): Connection refused\n";
+    QVERIFY2(cli.err.endsWith(reason), cli.err.constData());
+}
+
+void TstCli::failedPageKeepsTheRowsBeforeIt()
+{
+    const DemoListSite& site = *m_site;
+    ScriptedHttpServer server([&site](QTcpSocket& socket, const QByteArray& target) {
+        if (OffsetOf(target) == 0)
+            return ScriptedHttpServer::answer(socket, "200 OK", site.page(0));
+        socket.write(ScriptedHttpServer::response("200 OK", site.page(100)).left(300));
+        socket.disconnectFromHost();
+    });
+
+    const Finished cli = RunCli({u"harvest"_s, u"--site"_s, server.authority()});
+
+    QCOMPARE(cli.exitCode, 3);
+    QCOMPARE(server.targets().size(), 2);
+    QCOMPARE(cli.out, SavedList(siteAuthority(), u"1"_s, {ListFormat::Layout::AddressAndPort, u":"_s}));
+    QVERIFY2(cli.err.contains("varnholt-cli: cannot fetch page 2 ("), cli.err.constData());
+}
+
+void TstCli::pageWithoutRowsIsReported_data()
+{
+    QTest::addColumn<int>("pagesWithRows");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArrayList>("warnings");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("the third of three pages")
+        << 2 << QStringList{u"--pages=3"_s} << 0 << QByteArrayList{Warning(3, 200)} << 200;
+    QTest::newRow("quiet still warns")
+        << 2 << QStringList{u"--pages=3"_s, u"--quiet"_s} << 0 << QByteArrayList{Warning(3, 200)} << 200;
+    QTest::newRow("no page has rows")
+        << 0 << QStringList{u"--pages=2"_s, u"-q"_s} << 1
+        << QByteArrayList{Warning(1, 0), Warning(2, 100), "varnholt-cli: no proxy rows found on any page\n"} << 0;
+}
+
+void TstCli::pageWithoutRowsIsReported()
+{
+    QFETCH(int, pagesWithRows);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArrayList, warnings);
+    QFETCH(int, rows);
+    DemoListSite site({.pagesWithRows = pagesWithRows});
+    QVERIFY(site.listen());
+    const QString list = m_folder->filePath(u"list.txt"_s);
+
+    const Finished cli = RunCli(QStringList{u"harvest"_s, u"--site"_s, Authority(site.serverPort()), u"-o"_s, list} + options);
+
+    QCOMPARE(cli.exitCode, exitCode);
+    for (const QByteArray& warning : warnings)
+        QVERIFY2(cli.err.contains(warning), cli.err.constData());
+    if (options.contains(u"-q"_s) || options.contains(u"--quiet"_s))
+        QCOMPARE(cli.err, warnings.join());
+    QFile file(list);
+    QCOMPARE(file.exists(), rows > 0); // no rows: the file is not even made
+    if (rows > 0) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count("\r\n"), rows);
+    }
+}
+
+void TstCli::ctrlCKeepsThePageInProgress()
+{
+    const DemoListSite& site = *m_site;
+    QPointer<QTcpSocket> secondPage;
+    ScriptedHttpServer server([&site, &secondPage](QTcpSocket& socket, const QByteArray& target) {
+        if (OffsetOf(target) == 100)
+            secondPage = &socket; // held until the program has heard Ctrl+C
+        else
+            ScriptedHttpServer::answer(socket, "200 OK", site.page(OffsetOf(target)));
+    });
+    CliProcess cli({u"harvest"_s, u"--site"_s, server.authority()});
+
+    QVERIFY(QTest::qWaitFor([&secondPage] { return secondPage != nullptr; }, LongWait));
+    cli.interrupt();
+    QVERIFY2(cli.waitForErr("stopping after the page in progress"), cli.err().constData());
+    ScriptedHttpServer::answer(*secondPage, "200 OK", site.page(100));
+    const Finished finished = cli.finish();
+
+    QCOMPARE(finished.exitCode, 130);
+    QCOMPARE(server.targets().size(), 2);
+    QCOMPARE(finished.out, SavedList(siteAuthority(), u"2"_s, {ListFormat::Layout::AddressAndPort, u":"_s}));
+    QVERIFY2(finished.err.endsWith("Stopped. 200 rows\n"), finished.err.constData());
+}
+
+void TstCli::secondCtrlCStopsAtOnce()
+{
+    const DemoListSite& site = *m_site;
+    bool secondPageAsked = false;
+    ScriptedHttpServer server([&site, &secondPageAsked](QTcpSocket& socket, const QByteArray& target) {
+        if (OffsetOf(target) == 100)
+            secondPageAsked = true; // and never answered
+        else
+            ScriptedHttpServer::answer(socket, "200 OK", site.page(OffsetOf(target)));
+    });
+    CliProcess cli({u"harvest"_s, u"--site"_s, server.authority()});
+
+    QVERIFY(QTest::qWaitFor([&secondPageAsked] { return secondPageAsked; }, LongWait));
+    cli.interrupt();
+    QVERIFY2(cli.waitForErr("stopping after the page in progress"), cli.err().constData());
+    cli.interrupt();
+    const Finished finished = cli.finish();
+
+    QCOMPARE(finished.exitCode, 130);
+    QVERIFY(finished.out.isEmpty());
+    QVERIFY2(finished.err.endsWith("varnholt-cli: stopped at once; nothing was written\n"), finished.err.constData());
+}
+
+void TstCli::terminalShowsABarPerPage()
+{
+    Terminal terminal;
+    if (!terminal.isOpen())
+        QSKIP("no pseudo-terminal can be opened here");
+    DemoListSite site({.pagesWithRows = 2});
+    QVERIFY(site.listen());
+    const int slave = terminal.slave();
+    CliProcess cli({u"harvest"_s, u"--pages=3"_s, u"--site"_s, Authority(site.serverPort())}, [slave](QProcess& process) {
+        process.setChildProcessModifier([slave] { dup2(slave, STDERR_FILENO); });
+    });
+    terminal.closeSlave();
+    const Finished finished = cli.finish();
+
+    QCOMPARE(finished.exitCode, 0);
+    QCOMPARE(finished.out.count("\r\n"), 200);
+    const QByteArray written = terminal.written();
+    QVERIFY2(written.contains("\r\x1b[KRetrieving Page 1/3... [#"), written.constData());
+    const QStringList expected{
+        u"Retrieving Page 1/3... [####################] 100 rows"_s,
+        u"Retrieving Page 2/3... [####################] 200 rows"_s,
+        u"Retrieving Page 3/3... [####################] 200 rows"_s,
+        u"varnholt-cli: page 3 (offset 200): no proxy rows found — the page layout may have changed"_s,
+        u"Extraction Completed. 200 rows"_s,
+    };
+    QCOMPARE(ScreenLines(written), expected);
+}
+
+void TstCli::badUsageIsRefused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no command") << QStringList{} << u"no command given"_s;
+    QTest::newRow("unknown command") << QStringList{u"fetch"_s} << u"unknown command \"fetch\""_s;
+    QTest::newRow("unknown option") << QStringList{u"harvest"_s, u"--bogus"_s} << u"Unknown option 'bogus'."_s;
+    QTest::newRow("option without its value") << QStringList{u"harvest"_s, u"--pages"_s}
+                                              << u"Missing value after '--pages'."_s;
+    QTest::newRow("page count no number")
+        << QStringList{u"harvest"_s, u"--pages"_s, u"many"_s}
+        << u"invalid --pages value \"many\": expected a number of pages from 1 to 20"_s;
+    QTest::newRow("unknown format") << QStringList{u"harvest"_s, u"--format"_s, u"csv"_s}
+                                    << u"invalid --format value \"csv\": expected ip-port or all"_s;
+    QTest::newRow("separator with all data")
+        << QStringList{u"harvest"_s, u"--format=all"_s, u"--separator"_s, u";"_s}
+        << u"--separator goes with --format ip-port only"_s;
+    QTest::newRow("malformed site") << QStringList{u"harvest"_s, u"--site"_s, u"host:99999"_s}
+                                    << u"invalid --site value \"host:99999\": expected HOST or HOST:PORT"_s;
+    QTest::newRow("empty output file") << QStringList{u"harvest"_s, u"-o"_s, QString()} << u"-o needs a file name"_s;
+    QTest::newRow("stray argument") << QStringList{u"harvest"_s, u"now"_s} << u"unexpected argument \"now\""_s;
+    QTest::newRow("option of another command") << QStringList{u"whois"_s, u"127.0.0.1"_s, u"--pages=3"_s}
+                                               << u"--pages does not go with whois"_s;
+    QTest::newRow("whois without address") << QStringList{u"whois"_s} << u"whois needs one ADDRESS"_s;
+    QTest::newRow("whois of two addresses") << QStringList{u"whois"_s, u"127.0.0.1"_s, u"127.0.0.2"_s}
+                                            << u"whois needs one ADDRESS"_s;
+    QTest::newRow("address with a line break") << QStringList{u"whois"_s, u"127.0.0.1\r\nsecond query"_s}
+                                               << u"whois needs one ADDRESS"_s;
+    QTest::newRow("malformed whois server")
+        << QStringList{u"whois"_s, u"127.0.0.1"_s, u"--whois-server"_s, u"a b"_s}
+        << u"invalid --whois-server value \"a b\": expected HOST or HOST:PORT"_s;
+    QTest::newRow("ping without address") << QStringList{u"ping"_s} << u"ping needs one ADDRESS"_s;
+}
+
+void TstCli::badUsageIsRefused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, reason);
+
+    const Finished cli = RunCli(arguments);
+
+    QCOMPARE(cli.exitCode, 2);
+    QVERIFY(cli.out.isEmpty());
+    const QList<QByteArray> lines = cli.err.split('\n');
+    QCOMPARE(lines.value(0), (u"varnholt-cli: "_s + reason).toUtf8());
+    QVERIFY2(lines.value(1).startsWith("Usage: varnholt-cli harvest"), cli.err.constData());
+}
+
+void TstCli::helpAndVersion_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QRegularExpression>("printed");
+    QTest::newRow("help") << u"--help"_s
+                          << QRegularExpression(u"\\AUsage: varnholt-cli harvest .*\n\nExit status: 0 done.*\n\\z"_s,
+                                                QRegularExpression::DotMatchesEverythingOption);
+    QTest::newRow("version") << u"--version"_s << QRegularExpression(u"\\Avarnholt-cli \\d+\\.\\d+\n\\z"_s);
+}
+
+void TstCli::helpAndVersion()
+{
+    QFETCH(QString, option);
+    QFETCH(QRegularExpression, printed);
+
+    const Finished cli = RunCli({option});
+
+    QCOMPARE(cli.exitCode, 0);
+    QVERIFY(cli.err.isEmpty());
+    QVERIFY2(printed.match(QString::fromUtf8(cli.out)).hasMatch(), cli.out.constData());
+}
+
+void TstCli::whoisPrintsTheWindowsTranscript()
+{
+    // Lines ended by LF and by CR LF, a character of two bytes, and a terminal escape sequence
+    // that must not reach the terminal as one.
+    const QByteArray answer = "NetRange: 127.0.0.0 - 127.255.255.255\nOrgName: Caf\xC3\xA9 Loopback\r\n"
+                              "Comment: \x1b[2J\x1b[31mcleared\x1b[0m\n";
+    FakeWhoisServer server;
+    QVERIFY(server.isListening());
+    CliProcess cli({u"whois"_s, u"127.0.0.1"_s, u"--whois-server"_s, server.address().authority()});
+    QCOMPARE(AnswerWhois(server, answer), QByteArray("127.0.0.1\r\n"));
+    const Finished finished = cli.finish();
+
+    FakeWhoisServer windowsServer;
+    WhoisSession window(windowsServer.address(), [] { return std::optional<QString>(u"127.0.0.1"_s); });
+    window.start();
+    QCOMPARE(AnswerWhois(windowsServer, answer), QByteArray("127.0.0.1\r\n"));
+    QVERIFY(QTest::qWaitFor([&window] { return window.state() == WhoisSession::State::Ended; }));
+
+    QCOMPARE(finished.exitCode, 0);
+    QVERIFY(finished.err.isEmpty());
+    QCOMPARE(QString::fromUtf8(finished.out), DisplayText(window.transcript()));
+    QVERIFY(!finished.out.contains('\x1b'));
+}
+
+void TstCli::whoisServerThatCannotBeReached()
+{
+    const quint16 port = RefusingPort();
+    const Finished cli = RunCli({u"whois"_s, u"127.0.0.1"_s, u"--whois-server"_s, Authority(port)});
+
+    QCOMPARE(cli.exitCode, 3);
+    QCOMPARE(cli.out, QByteArray("*** Cannot connect to whois server."));
+    QCOMPARE(cli.err, "varnholt-cli: the whois server 127.0.0.1:" + QByteArray::number(port)
+                          + " cannot be reached, or broke the connection off\n");
+}
+
+void TstCli::ctrlCEndsAWhois()
+{
+    FakeWhoisServer server;
+    CliProcess cli({u"whois"_s, u"127.0.0.1"_s, u"--whois-server"_s, server.address().authority()});
+    QVERIFY(server.waitForPeer());
+    QVERIFY2(cli.waitForOut("*** Whoising 127.0.0.1...\r\n"), cli.out().constData());
+    cli.interrupt();
+    const Finished finished = cli.finish();
+
+    QCOMPARE(finished.exitCode, 130);
+    QCOMPARE(finished.out, QByteArray("*** Whoising 127.0.0.1...\r\n"));
+}
+
+void TstCli::pingTellsTheVerdict_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("withoutNetwork"); // in a network namespace of its own, loopback down
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("verdict");
+    QTest::newRow("loopback is alive")
+        << u"127.0.0.1"_s << false << 0 << u"\\AThe IP 127\\.0\\.0\\.1 Is Alive\\.\nDelay: \\d+ ms\\.\nStatus: Success\n\\z"_s;
+    QTest::newRow("no address: dead, nothing sent")
+        << u"not-an-address"_s << false << 1
+        << u"\\AThe IP not-an-address Is Dead\\.\nDelay: 0 ms\\.\nStatus: Bad Destination\n\\z"_s;
+    QTest::newRow("loopback without a network is dead")
+        << u"127.0.0.1"_s << true << 1 << u"\\AThe IP 127\\.0\\.0\\.1 Is Dead\\.\nDelay: \\d+ ms\\.\nStatus: .+\n\\z"_s;
+}
+
+void TstCli::pingTellsTheVerdict()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, withoutNetwork);
+    QFETCH(int, exitCode);
+    QFETCH(QString, verdict);
+    if (withoutNetwork) {
+        const NetworkNamespace::Finished probe = NetworkNamespace::RunUnshared({u"true"_s});
+        if (!probe.ran || probe.exitCode != 0)
+            QSKIP(qPrintable(u"no network namespace can be made here: "_s + probe.output));
+    }
+
+    QProcess ping;
+    if (withoutNetwork)
+        ping.start(u"unshare"_s, {u"--net"_s, QStringLiteral(VARNHOLT_CLI_PATH), u"ping"_s, address});
+    else
+        ping.start(QStringLiteral(VARNHOLT_CLI_PATH), {u"ping"_s, address});
+    QVERIFY(ping.waitForFinished(LongWait)); // no server of the test's own to serve meanwhile
+    const QByteArray out = ping.readAllStandardOutput();
+    const QByteArray err = ping.readAllStandardError();
+
+    if (err.contains("does not allow this program to send ICMP echo requests"))
+        QSKIP("this system allows no ICMP socket to this process (net.ipv4.ping_group_range, CAP_NET_RAW)");
+    QCOMPARE(ping.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(ping.exitCode(), exitCode);
+    QVERIFY2(err.isEmpty(), err.constData());
+    QVERIFY2(QRegularExpression(verdict).match(QString::fromUtf8(out)).hasMatch(), out.constData());
+}
+
+QTEST_GUILESS_MAIN(TstCli)
+#include "tst_cli.moc"
