@@ -27,12 +27,9 @@ class TstForm4 : public QObject
 
 private Q_SLOTS:
     void init();
-    void cleanup();
     void showsTheProductFacts_data();
     void showsTheProductFacts();
-    void isBorderlessAndAsLargeAsItsShape();
-    void showsTheProgramIcon();
-    void addressLooksLikeALink();
+    void isABorderlessPanelWithIconAndLink();
     void eachClickOnTheAddressOpensItOnce();
     void keyboardOpensTheAddressToo_data();
     void keyboardOpensTheAddressToo();
@@ -50,11 +47,6 @@ void TstForm4::init()
     m_browser.opened.clear();
     m_form = std::make_unique<Form4>(m_browser);
     m_form->show();
-}
-
-void TstForm4::cleanup()
-{
-    m_form.reset();
 }
 
 void TstForm4::showsTheProductFacts_data()
@@ -85,24 +77,16 @@ void TstForm4::showsTheProductFacts()
     QCOMPARE(shown->font().bold(), name == u"Label1"_s);
 }
 
-void TstForm4::isBorderlessAndAsLargeAsItsShape()
+void TstForm4::isABorderlessPanelWithIconAndLink()
 {
     QVERIFY(m_form->windowFlags().testFlag(Qt::FramelessWindowHint));
     QCOMPARE(m_form->size(), TwipsSize(4815, 2055));
     QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
     QCOMPARE(m_form->findChild<QPushButton*>(u"Command1"_s)->text(), u"Ok"_s);
-}
-
-void TstForm4::showsTheProgramIcon()
-{
     const QPixmap picture = label(u"Image1"_s)->pixmap();
     QVERIFY(!picture.isNull());
     QCOMPARE(picture.deviceIndependentSize().toSize(), QSize(32, 32));
-}
-
-void TstForm4::addressLooksLikeALink()
-{
-    QLabel* address = label(u"Label3"_s);
+    const QLabel* address = label(u"Label3"_s);
     QVERIFY(address->font().underline());
     QCOMPARE(address->palette().color(QPalette::WindowText), QColor(0, 0, 192));
 }

@@ -66,14 +66,10 @@ public:
     const QByteArray& out() const { return m_out; }
     const QByteArray& err() const { return m_err; }
 
-    bool waitForErr(const QByteArray& text)
+    // Waits until the text has appeared in out() or err(), which grow as the program writes.
+    static bool waitFor(const QByteArray& stream, const QByteArray& text)
     {
-        return QTest::qWaitFor([this, &text] { return m_err.contains(text); }, LongWait);
-    }
-
-    bool waitForOut(const QByteArray& text)
-    {
-        return QTest::qWaitFor([this, &text] { return m_out.contains(text); }, LongWait);
+        return QTest::qWaitFor([&stream, &text] { return stream.contains(text); }, LongWait);
     }
 
     void interrupt() { ::kill(pid_t(m_process.processId()), SIGINT); }
@@ -248,8 +244,8 @@ private Q_SLOTS:
     void failedPageKeepsTheRowsBeforeIt();
     void pageWithoutRowsIsReported_data();
     void pageWithoutRowsIsReported();
-    void ctrlCKeepsThePageInProgress();
-    void secondCtrlCStopsAtOnce();
+    void ctrlCStopsTheHarvest_data();
+    void ctrlCStopsTheHarvest();
     void terminalShowsABarPerPage();
     void badUsageIsRefused_data();
     void badUsageIsRefused();
@@ -440,8 +436,21 @@ void TstCli::pageWithoutRowsIsReported()
     }
 }
 
-void TstCli::ctrlCKeepsThePageInProgress()
+void TstCli::ctrlCStopsTheHarvest_data()
 {
+    QTest::addColumn<bool>("twice");
+    QTest::addColumn<QString>("pagesKept"); // none: nothing written
+    QTest::addColumn<QByteArray>("lastWords");
+    QTest::newRow("once: the page in progress is kept") << false << u"2"_s << "Stopped. 200 rows\n"_ba;
+    QTest::newRow("twice: stops at once") << true << QString()
+                                          << "varnholt-cli: stopped at once; nothing was written\n"_ba;
+}
+
+void TstCli::ctrlCStopsTheHarvest()
+{
+    QFETCH(bool, twice);
+    QFETCH(QString, pagesKept);
+    QFETCH(QByteArray, lastWords);
     const DemoListSite& site = *m_site;
     QPointer<QTcpSocket> secondPage;
     ScriptedHttpServer server([&site, &secondPage](QTcpSocket& socket, const QByteArray& target) {
@@ -454,37 +463,20 @@ void TstCli::ctrlCKeepsThePageInProgress()
 
     QVERIFY(QTest::qWaitFor([&secondPage] { return secondPage != nullptr; }, LongWait));
     cli.interrupt();
-    QVERIFY2(cli.waitForErr("stopping after the page in progress"), cli.err().constData());
-    ScriptedHttpServer::answer(*secondPage, "200 OK", site.page(100));
+    QVERIFY2(cli.waitFor(cli.err(), "stopping after the page in progress"), cli.err().constData());
+    if (twice)
+        cli.interrupt(); // and the second page is never answered
+    else
+        ScriptedHttpServer::answer(*secondPage, "200 OK", site.page(100));
     const Finished finished = cli.finish();
 
     QCOMPARE(finished.exitCode, 130);
     QCOMPARE(server.targets().size(), 2);
-    QCOMPARE(finished.out, SavedList(siteAuthority(), u"2"_s, {ListFormat::Layout::AddressAndPort, u":"_s}));
-    QVERIFY2(finished.err.endsWith("Stopped. 200 rows\n"), finished.err.constData());
-}
-
-void TstCli::secondCtrlCStopsAtOnce()
-{
-    const DemoListSite& site = *m_site;
-    bool secondPageAsked = false;
-    ScriptedHttpServer server([&site, &secondPageAsked](QTcpSocket& socket, const QByteArray& target) {
-        if (OffsetOf(target) == 100)
-            secondPageAsked = true; // and never answered
-        else
-            ScriptedHttpServer::answer(socket, "200 OK", site.page(OffsetOf(target)));
-    });
-    CliProcess cli({u"harvest"_s, u"--site"_s, server.authority()});
-
-    QVERIFY(QTest::qWaitFor([&secondPageAsked] { return secondPageAsked; }, LongWait));
-    cli.interrupt();
-    QVERIFY2(cli.waitForErr("stopping after the page in progress"), cli.err().constData());
-    cli.interrupt();
-    const Finished finished = cli.finish();
-
-    QCOMPARE(finished.exitCode, 130);
-    QVERIFY(finished.out.isEmpty());
-    QVERIFY2(finished.err.endsWith("varnholt-cli: stopped at once; nothing was written\n"), finished.err.constData());
+    const QByteArray kept = pagesKept.isEmpty()
+        ? QByteArray()
+        : SavedList(siteAuthority(), pagesKept, {ListFormat::Layout::AddressAndPort, u":"_s});
+    QCOMPARE(finished.out, kept);
+    QVERIFY2(finished.err.endsWith(lastWords), finished.err.constData());
 }
 
 void TstCli::terminalShowsABarPerPage()
@@ -625,7 +617,7 @@ void TstCli::ctrlCEndsAWhois()
     FakeWhoisServer server;
     CliProcess cli({u"whois"_s, u"127.0.0.1"_s, u"--whois-server"_s, server.address().authority()});
     QVERIFY(server.waitForPeer());
-    QVERIFY2(cli.waitForOut("*** Whoising 127.0.0.1...\r\n"), cli.out().constData());
+    QVERIFY2(cli.waitFor(cli.out(), "*** Whoising 127.0.0.1...\r\n"), cli.out().constData());
     cli.interrupt();
     const Finished finished = cli.finish();
 

@@ -28,8 +28,7 @@ private Q_SLOTS:
     void labelsEachField_data();
     void labelsEachField();
     void showsTheSelectedRowAsPlainText();
-    void opensEmptyWithoutASelectedRow();
-    void isAFixedSizeWindowClosedByItsButton();
+    void opensEmptyAsAFixedSizeWindowClosedByItsButton();
 };
 
 void TstForm3::labelsEachField_data()
@@ -72,22 +71,14 @@ void TstForm3::showsTheSelectedRowAsPlainText()
              u"Proxy IP: 10.0.0.2\nProxy Port: 3128\nType: SOCKS\nCountry: <b>Japan</b>\nLast Test: now"_s);
 }
 
-void TstForm3::opensEmptyWithoutASelectedRow()
+void TstForm3::opensEmptyAsAFixedSizeWindowClosedByItsButton()
 {
     ProxyTable table;
     table.append({u"10.0.0.1"_s, u"8080"_s, u"HTTP"_s, u"Italy"_s, u"today"_s});
     table.selection().clearSelection();
-
-    const Form3 form(table);
-
-    QCOMPARE(TextOf(form)->toPlainText(), QString());
-}
-
-void TstForm3::isAFixedSizeWindowClosedByItsButton()
-{
-    ProxyTable table;
     Form3 form(table);
     form.show();
+    QCOMPARE(TextOf(form)->toPlainText(), QString());
     QCOMPARE(form.windowTitle(), u"Selected Proxy Information"_s);
     QCOMPARE(form.size(), TwipsSize(4695, 2250));
     QCOMPARE(form.minimumSize(), form.maximumSize());

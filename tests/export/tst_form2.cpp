@@ -60,16 +60,13 @@ class TstForm2 : public QObject
 
 private Q_SLOTS:
     void init();
-    void opensReadyForTheAddressFormat();
+    void everyShowingOpensReadyForTheAddressFormat();
     void checkBoxDisablesTheSeparatorBox();
-    void okAsksForTheListFile();
     void savesInTheChosenFormatAndCloses_data();
     void savesInTheChosenFormatAndCloses();
-    void freshWindowAfterASaveStartsOver();
-    void dismissedDialogWritesNothingAndStaysOpen();
     void failedSaveNamesTheFileAndStaysOpen();
-    void enterDoesNotSave();
-    void cancelClosesWithoutAsking();
+    void writesNothingUnlessAFileIsChosen_data();
+    void writesNothingUnlessAFileIsChosen();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -83,17 +80,25 @@ void TstForm2::init()
     m_listFile = m_dir->filePath(u"list.txt"_s);
 }
 
-void TstForm2::opensReadyForTheAddressFormat()
+void TstForm2::everyShowingOpensReadyForTheAddressFormat()
 {
-    SaveWindow window(m_dir->path(), m_listFile);
+    for (int showing = 1; showing <= 2; ++showing) {
+        SaveWindow window(m_dir->path(), m_listFile);
 
-    QCOMPARE(window.form.windowTitle(), u"Save Proxy List..."_s);
-    QCOMPARE(window.form.size(), TwipsSize(4335, 1695));
-    QCOMPARE(window.form.minimumSize(), window.form.maximumSize());
-    QCOMPARE(window.separator()->text(), u":"_s);
-    QVERIFY(window.separator()->isEnabled());
-    QVERIFY(!window.allData()->isChecked());
-    QCOMPARE(window.allData()->text(), u"No, save with all data"_s);
+        QCOMPARE(window.form.windowTitle(), u"Save Proxy List..."_s);
+        QCOMPARE(window.form.size(), TwipsSize(4335, 1695));
+        QCOMPARE(window.form.minimumSize(), window.form.maximumSize());
+        QCOMPARE(window.separator()->text(), u":"_s);
+        QVERIFY(window.separator()->isEnabled());
+        QVERIFY(!window.allData()->isChecked());
+        QCOMPARE(window.allData()->text(), u"No, save with all data"_s);
+
+        // What this showing is given and saved with must not carry over to the next.
+        window.typeSeparator(u"|"_s);
+        window.toggleAllData();
+        window.click(u"Command1"_s);
+        QVERIFY(!window.form.isVisible());
+    }
 }
 
 void TstForm2::checkBoxDisablesTheSeparatorBox()
@@ -109,20 +114,6 @@ void TstForm2::checkBoxDisablesTheSeparatorBox()
     QVERIFY(!window.allData()->isChecked());
     QVERIFY(window.separator()->isEnabled());
     QCOMPARE(window.separator()->text(), u" ; "_s);
-}
-
-void TstForm2::okAsksForTheListFile()
-{
-    SaveWindow window(m_dir->path(), m_listFile);
-
-    window.click(u"Command1"_s);
-
-    QCOMPARE(window.files.requests.size(), 1);
-    const SaveFileRequest& asked = window.files.requests.first();
-    QCOMPARE(asked.title, u"Save Proxy List As..."_s);
-    QCOMPARE(asked.filter, u"Text Files (*.txt)"_s);
-    QCOMPARE(asked.folder, m_dir->path());
-    QCOMPARE(asked.fileName, u"results.txt"_s);
 }
 
 void TstForm2::savesInTheChosenFormatAndCloses_data()
@@ -149,38 +140,16 @@ void TstForm2::savesInTheChosenFormatAndCloses()
 
     window.click(u"Command1"_s);
 
+    QCOMPARE(window.files.requests.size(), 1);
+    const SaveFileRequest& asked = window.files.requests.first();
+    QCOMPARE(asked.title, u"Save Proxy List As..."_s);
+    QCOMPARE(asked.filter, u"Text Files (*.txt)"_s);
+    QCOMPARE(asked.folder, m_dir->path());
+    QCOMPARE(asked.fileName, u"results.txt"_s);
     QCOMPARE(ReadAll(m_listFile), expected);
     QVERIFY(window.messages.messages.isEmpty());
     QVERIFY(!window.form.isVisible());
     QCOMPARE(window.form.result(), int(QDialog::Accepted));
-}
-
-void TstForm2::freshWindowAfterASaveStartsOver()
-{
-    {
-        SaveWindow first(m_dir->path(), m_listFile);
-        first.typeSeparator(u"|"_s);
-        first.toggleAllData();
-        first.click(u"Command1"_s);
-        QVERIFY(!first.form.isVisible());
-    }
-    SaveWindow second(m_dir->path(), m_listFile);
-
-    QCOMPARE(second.separator()->text(), u":"_s);
-    QVERIFY(second.separator()->isEnabled());
-    QVERIFY(!second.allData()->isChecked());
-}
-
-void TstForm2::dismissedDialogWritesNothingAndStaysOpen()
-{
-    SaveWindow window(m_dir->path(), std::nullopt);
-
-    window.click(u"Command1"_s);
-
-    QCOMPARE(window.files.requests.size(), 1);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
-    QVERIFY(window.messages.messages.isEmpty());
-    QVERIFY(window.form.isVisible());
 }
 
 void TstForm2::failedSaveNamesTheFileAndStaysOpen()
@@ -199,26 +168,36 @@ void TstForm2::failedSaveNamesTheFileAndStaysOpen()
     QVERIFY(window.form.isVisible());
 }
 
-void TstForm2::enterDoesNotSave()
+void TstForm2::writesNothingUnlessAFileIsChosen_data()
 {
-    SaveWindow window(m_dir->path(), m_listFile);
-    window.separator()->setFocus();
-
-    QTest::keyClick(window.separator(), Qt::Key_Return);
-
-    QVERIFY(window.files.requests.isEmpty());
-    QVERIFY(window.form.isVisible());
+    QTest::addColumn<QString>("action"); // a button, or Return in the separator box
+    QTest::addColumn<bool>("dialogDismissed");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<bool>("staysOpen");
+    QTest::newRow("Enter does not save") << u"Return"_s << false << 0 << true;
+    QTest::newRow("Cancel closes without asking") << u"Command2"_s << false << 0 << false;
+    QTest::newRow("file dialog dismissed") << u"Command1"_s << true << 1 << true;
 }
 
-void TstForm2::cancelClosesWithoutAsking()
+void TstForm2::writesNothingUnlessAFileIsChosen()
 {
-    SaveWindow window(m_dir->path(), m_listFile);
+    QFETCH(QString, action);
+    QFETCH(bool, dialogDismissed);
+    QFETCH(int, questions);
+    QFETCH(bool, staysOpen);
+    SaveWindow window(m_dir->path(), dialogDismissed ? std::nullopt : std::optional(m_listFile));
 
-    window.click(u"Command2"_s);
+    if (action == u"Return"_s) {
+        window.separator()->setFocus();
+        QTest::keyClick(window.separator(), Qt::Key_Return);
+    } else {
+        window.click(action);
+    }
 
-    QVERIFY(window.files.requests.isEmpty());
-    QVERIFY(!QFile::exists(m_listFile));
-    QVERIFY(!window.form.isVisible());
+    QCOMPARE(window.files.requests.size(), questions);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
+    QVERIFY(window.messages.messages.isEmpty());
+    QCOMPARE(window.form.isVisible(), staysOpen);
     QCOMPARE(window.form.result(), int(QDialog::Rejected));
 }
 

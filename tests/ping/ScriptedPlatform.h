@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IcmpLibrary.h"
+#include "Module1.h"
 #include "RecordingPrompter.h"
 #include "SocketLibrary.h"
 
@@ -92,6 +93,17 @@ public:
 
 private:
     QStringList& m_calls;
+};
+
+// The scripted system a ping runs on, every call noted in one log.
+struct ScriptedPlatform
+{
+    QStringList calls;
+    ScriptedSocketLibrary sockets{calls};
+    ScriptedIcmpLibrary icmp{calls};
+    RecordingPrompter prompter;
+
+    PingPlatform platform() { return {icmp, sockets, prompter}; }
 };
 
 // So that QCOMPARE prints the messages it compares.

@@ -45,6 +45,17 @@ struct ReplyBuffer
     void setRoundTripTime(qint32 value) { qToLittleEndian(value, bytes.data() + EchoReplyLayout::RoundTripTimeOffset); }
 };
 
+// One echo through a handle of its own, into the buffer as the caller prepared it.
+quint32 EchoOnce(qint32 destination, ReplyBuffer& reply)
+{
+    RecordingPrompter prompter;
+    LinuxIcmpLibrary icmp(prompter);
+    const IcmpHandle handle = icmp.IcmpCreateFile();
+    const quint32 replies = icmp.IcmpSendEcho(handle, destination, {}, reply.bytes, TimeoutMs);
+    icmp.IcmpCloseHandle(handle);
+    return replies;
+}
+
 QString FindTool(const QString& name)
 {
     return QStandardPaths::findExecutable(name, {u"/usr/sbin"_s, u"/sbin"_s, u"/usr/bin"_s, u"/bin"_s});
@@ -90,8 +101,8 @@ private slots:
     void socketErrorStatus();
     void shortBufferIsLeftAlone();
 
-    void loopbackAnswersOnThisMachine();
-    void zeroAddressIsABadDestination();
+    void echoOnThisMachine_data();
+    void echoOnThisMachine();
 
     void loopbackAnswers_data();
     void loopbackAnswers();
@@ -99,8 +110,6 @@ private slots:
     void unansweredEchoTimesOut();
     void failedEchoTellsWhy_data();
     void failedEchoTellsWhy();
-    void otherProgramsTrafficIsIgnored_data();
-    void otherProgramsTrafficIsIgnored();
     void forbiddenSocketsAskForPermission_data();
     void forbiddenSocketsAskForPermission();
 
@@ -231,25 +240,24 @@ void TstLinuxIcmpLibrary::shortBufferIsLeftAlone()
     QVERIFY(std::all_of(buffer.begin(), buffer.end(), [](std::byte b) { return b == std::byte{0x5a}; }));
 }
 
-void TstLinuxIcmpLibrary::loopbackAnswersOnThisMachine()
+void TstLinuxIcmpLibrary::echoOnThisMachine_data()
 {
-    RecordingPrompter prompter;
-    LinuxIcmpLibrary icmp(prompter);
-    const IcmpHandle handle = icmp.IcmpCreateFile();
-    if (handle == IcmpHandle::Invalid)
-        QSKIP("this system allows no ICMP socket to this process (net.ipv4.ping_group_range, CAP_NET_RAW)");
-    ReplyBuffer reply;
-
-    QCOMPARE(icmp.IcmpSendEcho(handle, Loopback, "probe", reply.bytes, TimeoutMs), 1u);
-    icmp.IcmpCloseHandle(handle);
-
-    QCOMPARE(reply.status(), 0);
-    QCOMPARE(reply.address(), Loopback);
-    QCOMPARE(reply.data(), QByteArray("probe"));
+    QTest::addColumn<qint32>("destination");
+    QTest::addColumn<quint32>("replies");
+    QTest::addColumn<qint32>("status");
+    QTest::addColumn<qint32>("responder");
+    QTest::addColumn<QByteArray>("echoed");
+    QTest::newRow("loopback answers") << Loopback << 1u << 0 << Loopback << QByteArray("probe");
+    QTest::newRow("zero address is a bad destination") << 0 << 0u << 11018 << 0 << QByteArray();
 }
 
-void TstLinuxIcmpLibrary::zeroAddressIsABadDestination()
+void TstLinuxIcmpLibrary::echoOnThisMachine()
 {
+    QFETCH(qint32, destination);
+    QFETCH(quint32, replies);
+    QFETCH(qint32, status);
+    QFETCH(qint32, responder);
+    QFETCH(QByteArray, echoed);
     RecordingPrompter prompter;
     LinuxIcmpLibrary icmp(prompter);
     const IcmpHandle handle = icmp.IcmpCreateFile();
@@ -257,10 +265,12 @@ void TstLinuxIcmpLibrary::zeroAddressIsABadDestination()
         QSKIP("this system allows no ICMP socket to this process (net.ipv4.ping_group_range, CAP_NET_RAW)");
     ReplyBuffer reply;
 
-    QCOMPARE(icmp.IcmpSendEcho(handle, 0, {}, reply.bytes, TimeoutMs), 0u);
+    QCOMPARE(icmp.IcmpSendEcho(handle, destination, "probe", reply.bytes, TimeoutMs), replies);
     icmp.IcmpCloseHandle(handle);
 
-    QCOMPARE(reply.status(), 11018);
+    QCOMPARE(reply.status(), status);
+    QCOMPARE(reply.address(), responder);
+    QCOMPARE(reply.data(), echoed);
 }
 
 void TstLinuxIcmpLibrary::loopbackAnswers_data()
@@ -311,27 +321,36 @@ void TstLinuxIcmpLibrary::loopbackAnswers()
 void TstLinuxIcmpLibrary::unansweredEchoTimesOut_data()
 {
     socketsColumn();
-    QTest::newRow("datagram") << u"datagram"_s;
-    // A raw socket also sees the request itself come back on loopback.
-    QTest::newRow("raw") << u"raw"_s;
+    QTest::addColumn<bool>("otherTraffic");
+    // A raw socket also sees the request itself come back on loopback, and hears every reply
+    // and every error of other programs: all must be told apart from ours.
+    for (const QString& sockets : {u"datagram"_s, u"raw"_s}) {
+        QTest::addRow("%s, quiet", qPrintable(sockets)) << sockets << false;
+        QTest::addRow("%s, another program pings", qPrintable(sockets)) << sockets << true;
+    }
 }
 
 void TstLinuxIcmpLibrary::unansweredEchoTimesOut()
 {
     QFETCH(QString, sockets);
+    QFETCH(bool, otherTraffic);
     if (!inside()) {
-        runInNamespace(sockets);
+        runInNamespace(sockets, otherTraffic ? RejectRules(u"host-unreachable"_s) : QString());
         return;
     }
-
-    RecordingPrompter prompter;
-    LinuxIcmpLibrary icmp(prompter);
-    const IcmpHandle handle = icmp.IcmpCreateFile();
+    // The other program pings while this echo waits: an answered echo and a refused one.
+    std::jthread otherProgram;
+    if (otherTraffic)
+        otherProgram = std::jthread([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            ReplyBuffer otherReply;
+            EchoOnce(Loopback, otherReply);
+            EchoOnce(RejectingHost, otherReply);
+        });
     ReplyBuffer reply;
     reply.setRoundTripTime(99);
 
-    QCOMPARE(icmp.IcmpSendEcho(handle, SilentHost, {}, reply.bytes, TimeoutMs), 0u);
-    icmp.IcmpCloseHandle(handle);
+    QCOMPARE(EchoOnce(SilentHost, reply), 0u);
 
     QCOMPARE(reply.status(), 11010);
     QCOMPARE(reply.roundTripTime(), 99);
@@ -372,55 +391,13 @@ void TstLinuxIcmpLibrary::failedEchoTellsWhy()
         return;
     }
 
-    RecordingPrompter prompter;
-    LinuxIcmpLibrary icmp(prompter);
-    const IcmpHandle handle = icmp.IcmpCreateFile();
     ReplyBuffer reply;
 
-    QCOMPARE(icmp.IcmpSendEcho(handle, destination, {}, reply.bytes, TimeoutMs), 0u);
-    icmp.IcmpCloseHandle(handle);
+    QCOMPARE(EchoOnce(destination, reply), 0u);
 
     QCOMPARE(reply.status(), status);
     QCOMPARE(reply.address(), responder);
     QCOMPARE(reply.roundTripTime(), 0);
-}
-
-void TstLinuxIcmpLibrary::otherProgramsTrafficIsIgnored_data()
-{
-    socketsColumn();
-    QTest::newRow("datagram") << u"datagram"_s;
-    // Raw sockets hear every reply and every error: both must be told apart from ours.
-    QTest::newRow("raw") << u"raw"_s;
-}
-
-void TstLinuxIcmpLibrary::otherProgramsTrafficIsIgnored()
-{
-    QFETCH(QString, sockets);
-    if (!inside()) {
-        runInNamespace(sockets, RejectRules(u"host-unreachable"_s));
-        return;
-    }
-
-    RecordingPrompter prompter;
-    LinuxIcmpLibrary icmp(prompter);
-    const IcmpHandle handle = icmp.IcmpCreateFile();
-    ReplyBuffer reply;
-    // Another program pings while this echo waits: an answered echo and a refused one.
-    std::jthread otherProgram([] {
-        RecordingPrompter otherPrompter;
-        LinuxIcmpLibrary other(otherPrompter);
-        const IcmpHandle otherHandle = other.IcmpCreateFile();
-        ReplyBuffer otherReply;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        other.IcmpSendEcho(otherHandle, Loopback, {}, otherReply.bytes, TimeoutMs);
-        other.IcmpSendEcho(otherHandle, RejectingHost, {}, otherReply.bytes, TimeoutMs);
-        other.IcmpCloseHandle(otherHandle);
-    });
-
-    QCOMPARE(icmp.IcmpSendEcho(handle, SilentHost, {}, reply.bytes, TimeoutMs), 0u);
-    icmp.IcmpCloseHandle(handle);
-
-    QCOMPARE(reply.status(), 11010);
 }
 
 void TstLinuxIcmpLibrary::forbiddenSocketsAskForPermission_data()
