@@ -2,6 +2,7 @@
 # every target of the project links varnholt_options.
 option(VARNHOLT_WERROR "Treat warnings as errors" OFF)
 option(VARNHOLT_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(VARNHOLT_FUZZ "Build the libFuzzer targets (clang only), everything instrumented for them" OFF)
 
 add_library(varnholt_options INTERFACE)
 target_compile_features(varnholt_options INTERFACE cxx_std_20)
@@ -20,5 +21,16 @@ target_compile_definitions(varnholt_options INTERFACE
 if(VARNHOLT_SANITIZE)
     target_compile_options(varnholt_options INTERFACE
         -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(varnholt_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# The fuzz build: every library is instrumented for libFuzzer's coverage and runs under the
+# sanitizers; only the fuzz targets link libFuzzer's own main (see tests/fuzz).
+if(VARNHOLT_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "VARNHOLT_FUZZ needs clang (CXX=clang++-14), not ${CMAKE_CXX_COMPILER_ID}")
+    endif()
+    target_compile_options(varnholt_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(varnholt_options INTERFACE -fsanitize=address,undefined)
 endif()

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 
 using namespace Qt::StringLiterals;
@@ -13,11 +14,9 @@ namespace {
 bool IsSystemFolder(const QString& canonicalPath)
 {
     static const std::array systemRoots{u"/usr"_s, u"/bin"_s, u"/sbin"_s, u"/lib"_s, u"/opt"_s, u"/snap"_s};
-    for (const QString& root : systemRoots) {
-        if (canonicalPath == root || canonicalPath.startsWith(root + u'/'))
-            return true;
-    }
-    return false;
+    return std::any_of(systemRoots.begin(), systemRoots.end(), [&canonicalPath](const QString& root) {
+        return canonicalPath == root || canonicalPath.startsWith(root + u'/');
+    });
 }
 
 } // namespace

@@ -20,6 +20,16 @@ bool IsHostName(QStringView name)
     return std::all_of(name.begin(), name.end(), IsHostNameCharacter) && !name.contains(u"..");
 }
 
+// QHostAddress reads an IPv6 text only up to a NUL and takes anything after a "%" as the
+// scope, so the characters are checked first: hex digits, colons, the dots of an embedded
+// IPv4 address and a scope named like a network interface.
+bool IsIpv6Address(QStringView text)
+{
+    const auto allowed = [](QChar c) { return IsHostNameCharacter(c) || c == u':' || c == u'%'; };
+    return std::all_of(text.begin(), text.end(), allowed)
+        && QHostAddress(text.toString()).protocol() == QAbstractSocket::IPv6Protocol;
+}
+
 std::optional<quint16> ParsePort(QStringView text)
 {
     if (text.isEmpty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); }))
@@ -53,7 +63,7 @@ std::optional<HostPort> ParseHostPort(const QString& text)
         port = rest.isEmpty() ? QStringView() : rest.sliced(1);
         if (!rest.isEmpty() && port.isEmpty())
             return std::nullopt;
-        if (QHostAddress(host.toString()).protocol() != QAbstractSocket::IPv6Protocol)
+        if (!IsIpv6Address(host))
             return std::nullopt;
     } else {
         const qsizetype colon = text.lastIndexOf(u':');

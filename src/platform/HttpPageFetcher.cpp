@@ -9,12 +9,17 @@
 
 namespace {
 
-// A reply that carries an HTTP status with a body: the server answered, so the body counts.
-bool IsHttpStatusError(QNetworkReply::NetworkError error)
+// A reply whose only fault is the HTTP error status it carries: the server answered, so the
+// body counts. Qt reports some failures of its own in the same range, a body that fails to
+// inflate among them, but then the status is not an error.
+bool IsHttpStatusError(const QNetworkReply& reply)
 {
+    const QNetworkReply::NetworkError error = reply.error();
     const bool contentError = error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError;
     const bool serverError = error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError;
-    return contentError || serverError;
+    constexpr int FirstErrorStatus = 400;
+    return (contentError || serverError)
+        && reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= FirstErrorStatus;
 }
 
 } // namespace
@@ -43,6 +48,12 @@ FetchResult HttpPageFetcher::fetch(const QUrl& address, QIODevice& sink)
     QEventLoop loop;
     connect(reply.get(), &QNetworkReply::readyRead, this, [this, &sink] { copyAvailable(sink); });
     connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    // A body that inflates past Qt's safety ratio (a gzip bomb) is reported as an error, but
+    // Qt 6.4 never finishes the reply: the failure itself ends the wait.
+    connect(reply.get(), &QNetworkReply::errorOccurred, &loop, [&loop, &reply] {
+        if (!IsHttpStatusError(*reply))
+            loop.quit();
+    });
     deadline.start(m_requestTimeout);
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -50,7 +61,7 @@ FetchResult HttpPageFetcher::fetch(const QUrl& address, QIODevice& sink)
     m_reply.clear();
 
     FetchResult fetched = result();
-    if (m_abort == Abort::None && reply->error() != QNetworkReply::NoError && !IsHttpStatusError(reply->error())) {
+    if (m_abort == Abort::None && reply->error() != QNetworkReply::NoError && !IsHttpStatusError(*reply)) {
         fetched.ok = false;
         fetched.error = reply->errorString();
     }

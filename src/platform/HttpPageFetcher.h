@@ -16,7 +16,7 @@ class HttpPageFetcher final : public QObject, public PageFetcher
 
 public:
     static constexpr std::chrono::milliseconds RequestTimeout{60000};
-    static constexpr qint64 LargestBody = 64 * 1024 * 1024;
+    static constexpr qint64 LargestBody = qint64{64} * 1024 * 1024;
 
     explicit HttpPageFetcher(std::chrono::milliseconds requestTimeout = RequestTimeout,
                              qint64 largestBody = LargestBody, QObject* parent = nullptr);

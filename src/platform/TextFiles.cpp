@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr qsizetype ReadChunk = 256 * 1024;
+constexpr qsizetype ReadChunk = qsizetype{256} * 1024;
 
 } // namespace
 

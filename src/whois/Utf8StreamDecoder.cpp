@@ -75,7 +75,7 @@ QString Utf8StreamDecoder::decode(QByteArrayView chunk)
 
 QString Utf8StreamDecoder::flush()
 {
-    const QString rest = QString::fromLatin1(m_held);
+    QString rest = QString::fromLatin1(m_held);
     m_held.clear();
     return rest;
 }

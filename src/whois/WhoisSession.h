@@ -16,7 +16,7 @@ struct WhoisLimits
     // Only the connection attempt is timed; once connected, a server may take as long as it likes.
     std::chrono::milliseconds connectTimeout{10000};
     // A server that never stops sending would otherwise fill the memory.
-    qint64 answerCap = 16 * 1024 * 1024;
+    qint64 answerCap = qint64{16} * 1024 * 1024;
 };
 
 // One whois lookup (RFC 3912): connects to the server, asks once for the address of the

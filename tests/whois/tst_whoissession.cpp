@@ -36,10 +36,7 @@ private Q_SLOTS:
     void addressIsReadWhenTheConnectionStands();
     void refusedConnectionCannotConnect();
     void brokenConnectionFailsAfterTheLastCharacter();
-    void silentServerShowsOnlyTheWhoisingLine();
     void unansweredConnectionTimesOut();
-    void answerIsCutAtTheCap_data();
-    void answerIsCutAtTheCap();
     void closeWhileConnectingAppendsNothing();
     void noSelectedProxyAsksNothing();
 };
@@ -176,20 +173,6 @@ void TstWhoisSession::brokenConnectionFailsAfterTheLastCharacter()
              u"*** Whoising 10.0.0.1...\r\nNetRange: 10.0.0.0\r\nCIDR: 10.0*** Cannot connect to whois server."_s);
 }
 
-void TstWhoisSession::silentServerShowsOnlyTheWhoisingLine()
-{
-    const auto timeout = 50ms;
-    FakeWhoisServer server;
-    WhoisSession session(server.address(), Selected(u"10.0.0.1"_s), {timeout});
-    session.start();
-    QTcpSocket* peer = server.waitForPeer();
-    QVERIFY(peer);
-    QTRY_COMPARE(server.received(peer), QByteArray("10.0.0.1\r\n"));
-    QVERIFY(TranscriptStaysAsItIs(session, timeout));
-    QCOMPARE(session.transcript(), u"*** Whoising 10.0.0.1...\r\n"_s);
-    QCOMPARE(session.state(), WhoisSession::State::Receiving);
-}
-
 // Inside the namespace, 10.99.0.2 is routed to loopback, where no host has it: the
 // connection attempt goes unanswered, neither accepted nor refused.
 void TstWhoisSession::unansweredConnectionTimesOut()
@@ -202,47 +185,6 @@ void TstWhoisSession::unansweredConnectionTimesOut()
     QTRY_COMPARE(session.state(), WhoisSession::State::TimedOut);
     QCOMPARE(session.transcript(), u"*** Connection to whois server timed out.\r\n"_s);
     QVERIFY(TranscriptStaysAsItIs(session, timeout));
-}
-
-void TstWhoisSession::answerIsCutAtTheCap_data()
-{
-    QTest::addColumn<bool>("endless");
-    QTest::addColumn<QString>("ending");
-
-    QTest::newRow("endless answer") << true << u"\r\n*** Answer too long; the rest was not read."_s;
-    QTest::newRow("answer of exactly the cap") << false << u"\r\n*** End of whois."_s;
-}
-
-void TstWhoisSession::answerIsCutAtTheCap()
-{
-    QFETCH(bool, endless);
-    QFETCH(QString, ending);
-
-    constexpr qint64 cap = 100'003;
-    const QByteArray line = "0123456789abcd\n";
-    const QByteArray block = line.repeated(4096);
-    FakeWhoisServer server;
-    WhoisSession session(server.address(), Selected(u"10.0.0.1"_s), {10s, cap});
-    session.start();
-    QTcpSocket* peer = server.waitForPeer();
-    QVERIFY(peer);
-    QTRY_COMPARE(session.state(), WhoisSession::State::Receiving);
-    if (endless) {
-        const auto keepSending = [peer, block] {
-            if (peer->state() == QAbstractSocket::ConnectedState && peer->bytesToWrite() < block.size())
-                peer->write(block);
-        };
-        connect(peer, &QTcpSocket::bytesWritten, peer, keepSending);
-        keepSending();
-    } else {
-        peer->write(block.repeated(2).left(cap));
-        peer->disconnectFromHost();
-    }
-
-    QTRY_VERIFY(session.state() != WhoisSession::State::Receiving);
-    const QString answer = QString::fromLatin1(block.repeated(2).left(cap)).replace(u'\n', u"\r\n"_s);
-    QCOMPARE(session.transcript(), u"*** Whoising 10.0.0.1...\r\n"_s + answer + ending);
-    QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
 }
 
 void TstWhoisSession::closeWhileConnectingAppendsNothing()

@@ -12,7 +12,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int HeaderRows = 4;
-constexpr qsizetype LongestRequestHead = 16 * 1024;
+constexpr qsizetype LongestRequestHead = qsizetype{16} * 1024;
 
 constexpr std::array Types{"HTTP", "HTTPS", "SOCKS4", "SOCKS5", "HTTP Anonymous", "HTTP High Anonymity"};
 constexpr std::array Countries{"Italy", "Germany", "Brazil", "Japan", "Canada", "France",
@@ -73,7 +73,7 @@ QByteArray DemoListSite::page(int offset) const
         body += "<tr align=\"center\">\n<th>Proxy list, offset " + QByteArray::number(offset) + "</th>\n</tr>\n";
     const int pageNumber = offset / RowsPerPage;
     if (offset % RowsPerPage == 0 && pageNumber < m_options.pagesWithRows) {
-        std::mt19937 random(m_options.seed ^ static_cast<quint32>(offset * 2654435761u));
+        std::mt19937 random(m_options.seed ^ static_cast<quint32>(offset * 2654435761U));
         for (int row = 0; row < RowsPerPage; ++row)
             body += ProxyRow(random, offset + row);
         body += "<tr align=\"center\">\n<td><a href=\"" + QByteArray(ListPath) + "?order=&offset="

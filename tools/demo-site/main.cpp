@@ -23,7 +23,10 @@ int main(int argc, char* argv[])
     parser.addOptions({port, seed, delay, pages});
     parser.process(app);
 
-    bool portOk = false, seedOk = false, delayOk = false, pagesOk = false;
+    bool portOk = false;
+    bool seedOk = false;
+    bool delayOk = false;
+    bool pagesOk = false;
     const uint portNumber = parser.value(port).toUInt(&portOk);
     DemoListSite::Options options;
     options.seed = parser.value(seed).toUInt(&seedOk);

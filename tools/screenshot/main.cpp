@@ -22,7 +22,7 @@ using namespace Qt::StringLiterals;
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    const QString output = app.arguments().value(1, u"main-window.png"_s);
+    const QString output = QCoreApplication::arguments().value(1, u"main-window.png"_s);
 
     DemoListSite site(DemoListSite::Options{});
     const WorkFolder workFolder;
