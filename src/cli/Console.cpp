@@ -34,7 +34,7 @@ void Console::tell(const QString& line)
     writeErr(QString::fromLatin1(ProgramName) + u": "_s + line + u'\n');
 }
 
-bool Console::errIsTerminal() const
+bool Console::errIsTerminal()
 {
     return isatty(STDERR_FILENO) == 1;
 }

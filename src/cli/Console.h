@@ -24,7 +24,7 @@ public:
     // One line for a person, headed by the program's name: a warning or an error.
     void tell(const QString& line);
 
-    bool errIsTerminal() const;
+    static bool errIsTerminal();
 
 private:
     QFile m_out;

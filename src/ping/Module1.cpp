@@ -108,18 +108,20 @@ std::optional<qint32> AddressToLong(const QString& text)
     if (parts.size() > 4)
         return std::nullopt;
     quint32 value = 0;
-    for (auto part = parts.crbegin(); part != parts.crend(); ++part) {
-        const std::optional<qint32> number = WholeNumber(*part);
+    int shift = 0;
+    for (const QStringView part : parts) {
+        const std::optional<qint32> number = WholeNumber(part);
         if (!number)
             return std::nullopt;
-        value = (value << 8) | (quint32(*number) & 0xff);
+        value |= (quint32(*number) & 0xff) << shift;
+        shift += 8;
     }
     return qint32(value);
 }
 
 QString IcmpStatusText(qint32 status)
 {
-    const auto known = std::find_if(StatusTexts.begin(), StatusTexts.end(),
+    const auto* known = std::find_if(StatusTexts.begin(), StatusTexts.end(),
                                     [status](const StatusText& entry) { return entry.status == status; });
     if (known == StatusTexts.end())
         return u"Unknown Error"_s;

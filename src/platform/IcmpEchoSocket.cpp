@@ -56,7 +56,7 @@ std::optional<IpPacket> ParseIp(QByteArrayView bytes)
     if (bytes.size() < SmallestIpHeader)
         return std::nullopt;
     const auto* header = reinterpret_cast<const uchar*>(bytes.data());
-    const qsizetype headerSize = (header[0] & 0x0f) * 4;
+    const qsizetype headerSize = qsizetype(header[0] & 0x0f) * 4;
     if (headerSize < SmallestIpHeader || bytes.size() < headerSize)
         return std::nullopt;
     IpPacket packet;
