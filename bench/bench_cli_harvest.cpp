@@ -19,8 +19,8 @@ void BM_CliHarvestTwentyDemoPages(benchmark::State& state)
         state.SkipWithError("the demo site cannot listen");
         return;
     }
-    const QStringList arguments{u"harvest"_s, u"--pages"_s, u"20"_s, u"--quiet"_s,
-                                u"--site"_s, u"127.0.0.1:"_s + QString::number(site.serverPort())};
+    const QStringList arguments{u"harvest"_s, u"--pages"_s, u"20"_s,
+                                u"--quiet"_s, u"--site"_s,  u"127.0.0.1:"_s + QString::number(site.serverPort())};
     qsizetype lines = 0;
     for (auto _ : state) {
         QProcess cli;

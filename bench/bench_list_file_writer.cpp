@@ -42,6 +42,7 @@ void BM_AppendListFile(benchmark::State& state, ListFormat format)
 
 BENCHMARK_CAPTURE(BM_AppendListFile, address_and_port, ListFormat{ListFormat::Layout::AddressAndPort, u":"_s})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_AppendListFile, all_data, ListFormat{ListFormat::Layout::AllData, {}})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AppendListFile, all_data, ListFormat{ListFormat::Layout::AllData, {}})
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

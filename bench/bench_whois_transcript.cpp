@@ -13,10 +13,11 @@ constexpr qsizetype ChunkSize = 4 * 1024;
 // A long whois answer: registry records of some seventy characters a line, ended by LF.
 QByteArray LongAnswer(qsizetype size)
 {
-    const QByteArray record = "NetRange:       10.0.0.0 - 10.255.255.255\n"
-                              "CIDR:           10.0.0.0/8\n"
-                              "OrgName:        Internet Assigned Numbers Authority\n"
-                              "Comment:        These addresses are in use by many millions of independently operated networks.\n\n";
+    const QByteArray record =
+        "NetRange:       10.0.0.0 - 10.255.255.255\n"
+        "CIDR:           10.0.0.0/8\n"
+        "OrgName:        Internet Assigned Numbers Authority\n"
+        "Comment:        These addresses are in use by many millions of independently operated networks.\n\n";
     return record.repeated(size / record.size() + 1).left(size);
 }
 

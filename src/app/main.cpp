@@ -46,9 +46,8 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption site(u"site"_s, u"Fetch the list pages from HOST[:PORT] instead of the list site."_s,
                                   u"HOST[:PORT]"_s);
-    const QCommandLineOption whoisServer(u"whois-server"_s,
-                                         u"Ask the whois server at HOST[:PORT] instead of the registry's."_s,
-                                         u"HOST[:PORT]"_s);
+    const QCommandLineOption whoisServer(
+        u"whois-server"_s, u"Ask the whois server at HOST[:PORT] instead of the registry's."_s, u"HOST[:PORT]"_s);
     parser.addOptions({site, whoisServer});
 
     QTextStream out(stdout);
@@ -72,13 +71,14 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         return refuse(u"unexpected argument \"%1\""_s.arg(parser.positionalArguments().constFirst()));
 
     Options options;
-    for (const auto& [option, server] : {std::pair{&site, &options.site}, std::pair{&whoisServer, &options.whoisServer}}) {
+    for (const auto& [option, server] :
+         {std::pair{&site, &options.site}, std::pair{&whoisServer, &options.whoisServer}}) {
         if (!parser.isSet(*option))
             continue;
         const std::optional<HostPort> parsed = ParseHostPort(parser.value(*option));
         if (!parsed)
             return refuse(u"invalid --%1 value \"%2\": expected HOST or HOST:PORT"_s.arg(option->names().constFirst(),
-                                                                                          parser.value(*option)));
+                                                                                         parser.value(*option)));
         *server = *parsed;
     }
     return {options, std::nullopt};
@@ -110,9 +110,9 @@ int main(int argc, char* argv[])
     MessageBoxPrompter prompter;
     const WorkFolder workFolder;
     if (!workFolder.isValid()) {
-        prompter.showMessage(u"The program cannot make its work folder for temporary files: %1"_s.arg(
-                                 workFolder.errorString()),
-                             MessageStyle::Stop, MessagePrompter::defaultTitle());
+        prompter.showMessage(
+            u"The program cannot make its work folder for temporary files: %1"_s.arg(workFolder.errorString()),
+            MessageStyle::Stop, MessagePrompter::defaultTitle());
         return 1;
     }
 
@@ -123,9 +123,9 @@ int main(int argc, char* argv[])
     ExecDialogRunner dialogs;
     LinuxIcmpLibrary icmp(prompter);
     LinuxSocketLibrary sockets;
-    Form1 window({fetcher, yielder, prompter, files, browser, dialogs, icmp, sockets},
-                 {workFolder.path(), QCoreApplication::applicationDirPath(), options.site.authority(),
-                  options.whoisServer});
+    Form1 window(
+        {fetcher, yielder, prompter, files, browser, dialogs, icmp, sockets},
+        {workFolder.path(), QCoreApplication::applicationDirPath(), options.site.authority(), options.whoisServer});
     QObject::connect(&window, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
     window.show();
     return QApplication::exec();

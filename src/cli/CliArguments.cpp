@@ -134,8 +134,8 @@ private:
         // that is no number at all is refused here, where a script can be told.
         request.pageCount = m_parser.isSet(m_pages) ? m_parser.value(m_pages) : u"20"_s;
         if (!TextToNumber(request.pageCount))
-            return Refusal(u"invalid --pages value \"%1\": expected a number of pages from 1 to 20"_s.arg(
-                request.pageCount));
+            return Refusal(
+                u"invalid --pages value \"%1\": expected a number of pages from 1 to 20"_s.arg(request.pageCount));
 
         const std::optional<HostPort> site = server(m_site, {QString::fromLatin1(HarvestRun::DefaultSiteHost), {}});
         if (!site)
@@ -202,7 +202,7 @@ private:
     const QCommandLineOption m_quiet{{u"q"_s, u"quiet"_s}};
     const QCommandLineOption m_whoisServer{u"whois-server"_s, {}, u"HOST[:PORT]"_s};
     const std::vector<OptionUse> m_uses{
-        {m_pages, Command::Harvest},  {m_site, Command::Harvest},  {m_format, Command::Harvest},
+        {m_pages, Command::Harvest},     {m_site, Command::Harvest},   {m_format, Command::Harvest},
         {m_separator, Command::Harvest}, {m_output, Command::Harvest}, {m_quiet, Command::Harvest},
         {m_whoisServer, Command::Whois},
     };

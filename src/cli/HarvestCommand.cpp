@@ -67,8 +67,7 @@ std::optional<HarvestCommand::Outcome> HarvestCommand::harvest()
         m_console.tell(u"cannot make a work folder for the page files: "_s + folder.errorString());
         return std::nullopt;
     }
-    HarvestRun run(m_controls, m_table, {m_fetcher, m_yielder, m_prompter}, folder.path(),
-                   m_request.site.authority());
+    HarvestRun run(m_controls, m_table, {m_fetcher, m_yielder, m_prompter}, folder.path(), m_request.site.authority());
     m_run = &run;
     run.Command1_Click();
     m_run = nullptr;
@@ -80,9 +79,8 @@ std::optional<HarvestCommand::Outcome> HarvestCommand::harvest()
 int HarvestCommand::verdictStatus(const Outcome& outcome)
 {
     if (outcome.failure && outcome.failure->fetch) {
-        m_console.tell(u"cannot fetch page %1 (%2): %3"_s.arg(QString::number(m_page.number),
-                                                              m_page.address.toDisplayString(),
-                                                              outcome.failure->reason));
+        m_console.tell(u"cannot fetch page %1 (%2): %3"_s.arg(
+            QString::number(m_page.number), m_page.address.toDisplayString(), outcome.failure->reason));
         return ExitStatus::Unreachable;
     }
     if (outcome.failure) {

@@ -22,7 +22,8 @@ WhoisCommand::WhoisCommand(WhoisRequest request, Console& console, WhoisLimits l
     : m_request(std::move(request))
     , m_console(console)
     , m_limits(limits)
-    , m_session(m_request.server, [address = m_request.address] { return std::optional<QString>(address); }, limits)
+    , m_session(
+          m_request.server, [address = m_request.address] { return std::optional<QString>(address); }, limits)
 {
     connect(&m_session, &WhoisSession::appended, this, &WhoisCommand::onAppended);
 }
@@ -63,7 +64,8 @@ int WhoisCommand::endingStatus()
         return ExitStatus::Done;
     case WhoisSession::State::TimedOut:
         m_console.tell(u"no connection to the whois server %1 within %2 seconds"_s.arg(
-            serverName(), QString::number(std::chrono::duration_cast<std::chrono::seconds>(m_limits.connectTimeout).count())));
+            serverName(),
+            QString::number(std::chrono::duration_cast<std::chrono::seconds>(m_limits.connectTimeout).count())));
         return ExitStatus::Unreachable;
     case WhoisSession::State::Failed:
         m_console.tell(u"the whois server %1 cannot be reached, or broke the connection off"_s.arg(serverName()));

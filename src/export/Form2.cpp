@@ -15,7 +15,6 @@
 
 using namespace Qt::StringLiterals;
 
-
 Form2::Form2(const ProxyTable& table, SaveFilePrompter& files, MessagePrompter& messages, QString programFolder,
              QWidget* parent)
     : QDialog(parent, ToolWindowFlags)

@@ -7,7 +7,7 @@ struct ListFormat
 {
     enum class Layout {
         AddressAndPort, // the address, the separator exactly as typed, the port
-        AllData,        // the five fields, a tab between each two
+        AllData, // the five fields, a tab between each two
     };
 
     Layout layout = Layout::AddressAndPort;

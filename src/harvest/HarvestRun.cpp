@@ -1,10 +1,10 @@
 #include "HarvestRun.h"
 
+#include "HarvestControls.h"
 #include "MessagePrompter.h"
 #include "PageFetcher.h"
 #include "ProgressDisplay.h"
 #include "ProxyTable.h"
-#include "HarvestControls.h"
 #include "TextNumber.h"
 
 #include <QFile>
@@ -123,7 +123,8 @@ HarvestRun::Ending HarvestRun::retrievePage(int offset, int pageNumber, double p
         return fail(false, QStringLiteral("The page count is too large."));
     ProgressDisplay& pages = m_controls.pagesBar();
     pages.setMaximum(*pagesMaximum);
-    pages.setCaption(u"Retrieving Page "_s + QString::number(pageNumber) + u'/' + m_controls.pageCountText() + u"..."_s);
+    pages.setCaption(u"Retrieving Page "_s + QString::number(pageNumber) + u'/' + m_controls.pageCountText()
+                     + u"..."_s);
 
     {
         QFile page(pagePath);

@@ -30,6 +30,5 @@ std::optional<ProxyEntry> ProxyTable::selectedEntry() const
 
 void ProxyTable::select(int row)
 {
-    m_selection.setCurrentIndex(m_model.index(row, 0),
-                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_selection.setCurrentIndex(m_model.index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }

@@ -79,8 +79,7 @@ void ShowSocketsMessage(MessagePrompter& prompter, const QString& text, MessageS
 
 } // namespace
 
-qint32 Ping(const PingPlatform& platform, const QString& address, const QString& data, qint16 timeout,
-            EchoReply& reply)
+qint32 Ping(const PingPlatform& platform, const QString& address, const QString& data, qint16 timeout, EchoReply& reply)
 {
     SocketsInitialize(platform.sockets, platform.prompter); // the echo is tried whatever the library said
     const IcmpHandle handle = platform.icmp.IcmpCreateFile();
@@ -122,7 +121,7 @@ std::optional<qint32> AddressToLong(const QString& text)
 QString IcmpStatusText(qint32 status)
 {
     const auto* known = std::find_if(StatusTexts.begin(), StatusTexts.end(),
-                                    [status](const StatusText& entry) { return entry.status == status; });
+                                     [status](const StatusText& entry) { return entry.status == status; });
     if (known == StatusTexts.end())
         return u"Unknown Error"_s;
     return known->text.toString();
@@ -148,7 +147,8 @@ bool SocketsInitialize(SocketLibrary& sockets, MessagePrompter& prompter)
     }
     if (start.maxSockets >= MinSockets)
         return true;
-    ShowSocketsMessage(prompter, u"Esta aplicación requiere como minimo de "_s + QString::number(MinSockets) + u" sockets."_s,
+    ShowSocketsMessage(prompter,
+                       u"Esta aplicación requiere como minimo de "_s + QString::number(MinSockets) + u" sockets."_s,
                        MessageStyle::Exclamation);
     return false;
 }

@@ -41,8 +41,7 @@ QString VerdictText(const QString& address, const EchoReply& reply)
 
 } // namespace
 
-PingCommand::PingCommand(const ProxyTable& table, MessagePrompter& prompter, IcmpLibrary& icmp,
-                         SocketLibrary& sockets)
+PingCommand::PingCommand(const ProxyTable& table, MessagePrompter& prompter, IcmpLibrary& icmp, SocketLibrary& sockets)
     : m_table(table)
     , m_prompter(prompter)
     , m_icmp(icmp)
@@ -64,7 +63,6 @@ void PingCommand::Command6_Click()
     else
         reply.Status = IpStatus::BadDestination;
     const bool alive = reply.Status == IpStatus::Success;
-    m_prompter.showMessage(VerdictText(proxy->ipAddress, reply),
-                           alive ? MessageStyle::Information : MessageStyle::Stop,
+    m_prompter.showMessage(VerdictText(proxy->ipAddress, reply), alive ? MessageStyle::Information : MessageStyle::Stop,
                            alive ? u"IP Is Alive"_s : u"IP Is Dead"_s);
 }

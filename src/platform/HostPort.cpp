@@ -8,8 +8,8 @@ namespace {
 
 bool IsHostNameCharacter(QChar c)
 {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'
-        || c == u'.' || c == u'_';
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.'
+        || c == u'_';
 }
 
 bool IsHostName(QStringView name)
@@ -32,7 +32,8 @@ bool IsIpv6Address(QStringView text)
 
 std::optional<quint16> ParsePort(QStringView text)
 {
-    if (text.isEmpty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); }))
+    if (text.isEmpty() || text.size() > 5
+        || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); }))
         return std::nullopt;
     const uint port = text.toUInt();
     if (port < 1 || port > 65535)

@@ -15,7 +15,8 @@ namespace {
 bool IsHttpStatusError(const QNetworkReply& reply)
 {
     const QNetworkReply::NetworkError error = reply.error();
-    const bool contentError = error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError;
+    const bool contentError =
+        error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError;
     const bool serverError = error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError;
     constexpr int FirstErrorStatus = 400;
     return (contentError || serverError)

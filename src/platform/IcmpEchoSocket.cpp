@@ -40,8 +40,8 @@ std::optional<IcmpMessage> ParseIcmp(QByteArrayView bytes)
     if (bytes.size() < IcmpHeaderSize)
         return std::nullopt;
     const auto* header = reinterpret_cast<const uchar*>(bytes.data());
-    return IcmpMessage{header[0], header[1], qFromBigEndian<quint16>(header + 4),
-                       qFromBigEndian<quint16>(header + 6), bytes.sliced(IcmpHeaderSize)};
+    return IcmpMessage{header[0], header[1], qFromBigEndian<quint16>(header + 4), qFromBigEndian<quint16>(header + 6),
+                       bytes.sliced(IcmpHeaderSize)};
 }
 
 struct IpPacket

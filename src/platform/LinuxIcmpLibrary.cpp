@@ -72,8 +72,7 @@ void LinuxIcmpLibrary::IcmpCloseHandle(IcmpHandle handle)
     m_sockets.erase(handle);
 }
 
-EchoOutcome LinuxIcmpLibrary::echo(IcmpHandle handle, qint32 destination, QByteArrayView requestData,
-                                   qint32 timeoutMs)
+EchoOutcome LinuxIcmpLibrary::echo(IcmpHandle handle, qint32 destination, QByteArrayView requestData, qint32 timeoutMs)
 {
     // The address value's bytes in little-endian order are the address in network order.
     const quint32 address = qToLittleEndian(quint32(destination));

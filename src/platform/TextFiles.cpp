@@ -77,7 +77,8 @@ QByteArrayView LineReader::readLine()
     for (;;) {
         const char* begin = m_buffer.constData();
         const char* end = begin + m_buffer.size();
-        const char* found = std::find_if(begin + m_position + scanned, end, [](char c) { return c == '\r' || c == '\n'; });
+        const char* found =
+            std::find_if(begin + m_position + scanned, end, [](char c) { return c == '\r' || c == '\n'; });
         if (found != end) {
             const qsizetype lineStart = m_position;
             const qsizetype lineEnd = found - begin;

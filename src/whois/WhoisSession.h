@@ -33,7 +33,17 @@ public:
     static constexpr auto DefaultServerHost = "whois.arin.net";
     static constexpr quint16 DefaultServerPort = 43;
 
-    enum class State { NotStarted, Connecting, Receiving, Ended, Failed, TimedOut, AnswerTooLong, NoProxySelected, Closed };
+    enum class State {
+        NotStarted,
+        Connecting,
+        Receiving,
+        Ended,
+        Failed,
+        TimedOut,
+        AnswerTooLong,
+        NoProxySelected,
+        Closed
+    };
     Q_ENUM(State)
 
     // The address of the selected proxy, or nothing when no row is selected.

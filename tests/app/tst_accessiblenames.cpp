@@ -1,3 +1,4 @@
+#include "CountingYielder.h"
 #include "DialogRunner.h"
 #include "Form1.h"
 #include "Form2.h"
@@ -10,7 +11,6 @@
 #include "NullPrompters.h"
 #include "RecordingDialogRunner.h"
 #include "RecordingPrompter.h"
-#include "CountingYielder.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

@@ -139,8 +139,7 @@ int OffsetOf(const QByteArray& target)
 
 QByteArray Warning(int page, int offset)
 {
-    return u"varnholt-cli: page %1 (offset %2): no proxy rows found — the page layout may have changed\n"_s
-        .arg(page)
+    return u"varnholt-cli: page %1 (offset %2): no proxy rows found — the page layout may have changed\n"_s.arg(page)
         .arg(offset)
         .toUtf8();
 }
@@ -289,7 +288,8 @@ void TstCli::harvestWritesTheSaveWindowsList()
     QFETCH(QStringList, arguments);
     QFETCH(ListFormat, format);
 
-    const Finished cli = RunCli(QStringList{u"harvest"_s, u"--pages"_s, u"3"_s, u"--site"_s, siteAuthority()} + arguments);
+    const Finished cli =
+        RunCli(QStringList{u"harvest"_s, u"--pages"_s, u"3"_s, u"--site"_s, siteAuthority()} + arguments);
 
     QCOMPARE(cli.exitCode, 0);
     QCOMPARE(cli.out, SavedList(siteAuthority(), u"3"_s, format));
@@ -403,11 +403,12 @@ void TstCli::pageWithoutRowsIsReported_data()
     QTest::addColumn<int>("rows");
     QTest::newRow("the third of three pages")
         << 2 << QStringList{u"--pages=3"_s} << 0 << QByteArrayList{Warning(3, 200)} << 200;
-    QTest::newRow("quiet still warns")
-        << 2 << QStringList{u"--pages=3"_s, u"--quiet"_s} << 0 << QByteArrayList{Warning(3, 200)} << 200;
-    QTest::newRow("no page has rows")
-        << 0 << QStringList{u"--pages=2"_s, u"-q"_s} << 1
-        << QByteArrayList{Warning(1, 0), Warning(2, 100), "varnholt-cli: no proxy rows found on any page\n"} << 0;
+    QTest::newRow("quiet still warns") << 2 << QStringList{u"--pages=3"_s, u"--quiet"_s} << 0
+                                       << QByteArrayList{Warning(3, 200)} << 200;
+    QTest::newRow("no page has rows") << 0 << QStringList{u"--pages=2"_s, u"-q"_s} << 1
+                                      << QByteArrayList{Warning(1, 0), Warning(2, 100),
+                                                        "varnholt-cli: no proxy rows found on any page\n"}
+                                      << 0;
 }
 
 void TstCli::pageWithoutRowsIsReported()
@@ -421,7 +422,8 @@ void TstCli::pageWithoutRowsIsReported()
     QVERIFY(site.listen());
     const QString list = m_folder->filePath(u"list.txt"_s);
 
-    const Finished cli = RunCli(QStringList{u"harvest"_s, u"--site"_s, Authority(site.serverPort()), u"-o"_s, list} + options);
+    const Finished cli =
+        RunCli(QStringList{u"harvest"_s, u"--site"_s, Authority(site.serverPort()), u"-o"_s, list} + options);
 
     QCOMPARE(cli.exitCode, exitCode);
     for (const QByteArray& warning : warnings)
@@ -442,8 +444,8 @@ void TstCli::ctrlCStopsTheHarvest_data()
     QTest::addColumn<QString>("pagesKept"); // none: nothing written
     QTest::addColumn<QByteArray>("lastWords");
     QTest::newRow("once: the page in progress is kept") << false << u"2"_s << "Stopped. 200 rows\n"_ba;
-    QTest::newRow("twice: stops at once") << true << QString()
-                                          << "varnholt-cli: stopped at once; nothing was written\n"_ba;
+    QTest::newRow("twice: stops at once")
+        << true << QString() << "varnholt-cli: stopped at once; nothing was written\n"_ba;
 }
 
 void TstCli::ctrlCStopsTheHarvest()
@@ -487,9 +489,9 @@ void TstCli::terminalShowsABarPerPage()
     DemoListSite site({.pagesWithRows = 2});
     QVERIFY(site.listen());
     const int slave = terminal.slave();
-    CliProcess cli({u"harvest"_s, u"--pages=3"_s, u"--site"_s, Authority(site.serverPort())}, [slave](QProcess& process) {
-        process.setChildProcessModifier([slave] { dup2(slave, STDERR_FILENO); });
-    });
+    CliProcess cli(
+        {u"harvest"_s, u"--pages=3"_s, u"--site"_s, Authority(site.serverPort())},
+        [slave](QProcess& process) { process.setChildProcessModifier([slave] { dup2(slave, STDERR_FILENO); }); });
     terminal.closeSlave();
     const Finished finished = cli.finish();
 
@@ -514,30 +516,28 @@ void TstCli::badUsageIsRefused_data()
     QTest::newRow("no command") << QStringList{} << u"no command given"_s;
     QTest::newRow("unknown command") << QStringList{u"fetch"_s} << u"unknown command \"fetch\""_s;
     QTest::newRow("unknown option") << QStringList{u"harvest"_s, u"--bogus"_s} << u"Unknown option 'bogus'."_s;
-    QTest::newRow("option without its value") << QStringList{u"harvest"_s, u"--pages"_s}
-                                              << u"Missing value after '--pages'."_s;
+    QTest::newRow("option without its value")
+        << QStringList{u"harvest"_s, u"--pages"_s} << u"Missing value after '--pages'."_s;
     QTest::newRow("page count no number")
         << QStringList{u"harvest"_s, u"--pages"_s, u"many"_s}
         << u"invalid --pages value \"many\": expected a number of pages from 1 to 20"_s;
     QTest::newRow("unknown format") << QStringList{u"harvest"_s, u"--format"_s, u"csv"_s}
                                     << u"invalid --format value \"csv\": expected ip-port or all"_s;
-    QTest::newRow("separator with all data")
-        << QStringList{u"harvest"_s, u"--format=all"_s, u"--separator"_s, u";"_s}
-        << u"--separator goes with --format ip-port only"_s;
+    QTest::newRow("separator with all data") << QStringList{u"harvest"_s, u"--format=all"_s, u"--separator"_s, u";"_s}
+                                             << u"--separator goes with --format ip-port only"_s;
     QTest::newRow("malformed site") << QStringList{u"harvest"_s, u"--site"_s, u"host:99999"_s}
                                     << u"invalid --site value \"host:99999\": expected HOST or HOST:PORT"_s;
     QTest::newRow("empty output file") << QStringList{u"harvest"_s, u"-o"_s, QString()} << u"-o needs a file name"_s;
     QTest::newRow("stray argument") << QStringList{u"harvest"_s, u"now"_s} << u"unexpected argument \"now\""_s;
-    QTest::newRow("option of another command") << QStringList{u"whois"_s, u"127.0.0.1"_s, u"--pages=3"_s}
-                                               << u"--pages does not go with whois"_s;
+    QTest::newRow("option of another command")
+        << QStringList{u"whois"_s, u"127.0.0.1"_s, u"--pages=3"_s} << u"--pages does not go with whois"_s;
     QTest::newRow("whois without address") << QStringList{u"whois"_s} << u"whois needs one ADDRESS"_s;
-    QTest::newRow("whois of two addresses") << QStringList{u"whois"_s, u"127.0.0.1"_s, u"127.0.0.2"_s}
-                                            << u"whois needs one ADDRESS"_s;
-    QTest::newRow("address with a line break") << QStringList{u"whois"_s, u"127.0.0.1\r\nsecond query"_s}
-                                               << u"whois needs one ADDRESS"_s;
-    QTest::newRow("malformed whois server")
-        << QStringList{u"whois"_s, u"127.0.0.1"_s, u"--whois-server"_s, u"a b"_s}
-        << u"invalid --whois-server value \"a b\": expected HOST or HOST:PORT"_s;
+    QTest::newRow("whois of two addresses")
+        << QStringList{u"whois"_s, u"127.0.0.1"_s, u"127.0.0.2"_s} << u"whois needs one ADDRESS"_s;
+    QTest::newRow("address with a line break")
+        << QStringList{u"whois"_s, u"127.0.0.1\r\nsecond query"_s} << u"whois needs one ADDRESS"_s;
+    QTest::newRow("malformed whois server") << QStringList{u"whois"_s, u"127.0.0.1"_s, u"--whois-server"_s, u"a b"_s}
+                                            << u"invalid --whois-server value \"a b\": expected HOST or HOST:PORT"_s;
     QTest::newRow("ping without address") << QStringList{u"ping"_s} << u"ping needs one ADDRESS"_s;
 }
 
@@ -608,8 +608,9 @@ void TstCli::whoisServerThatCannotBeReached()
 
     QCOMPARE(cli.exitCode, 3);
     QCOMPARE(cli.out, QByteArray("*** Cannot connect to whois server."));
-    QCOMPARE(cli.err, "varnholt-cli: the whois server 127.0.0.1:" + QByteArray::number(port)
-                          + " cannot be reached, or broke the connection off\n");
+    QCOMPARE(cli.err,
+             "varnholt-cli: the whois server 127.0.0.1:" + QByteArray::number(port)
+                 + " cannot be reached, or broke the connection off\n");
 }
 
 void TstCli::ctrlCEndsAWhois()
@@ -632,7 +633,8 @@ void TstCli::pingTellsTheVerdict_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("verdict");
     QTest::newRow("loopback is alive")
-        << u"127.0.0.1"_s << false << 0 << u"\\AThe IP 127\\.0\\.0\\.1 Is Alive\\.\nDelay: \\d+ ms\\.\nStatus: Success\n\\z"_s;
+        << u"127.0.0.1"_s << false << 0
+        << u"\\AThe IP 127\\.0\\.0\\.1 Is Alive\\.\nDelay: \\d+ ms\\.\nStatus: Success\n\\z"_s;
     QTest::newRow("no address: dead, nothing sent")
         << u"not-an-address"_s << false << 1
         << u"\\AThe IP not-an-address Is Dead\\.\nDelay: 0 ms\\.\nStatus: Bad Destination\n\\z"_s;

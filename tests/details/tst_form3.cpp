@@ -42,8 +42,9 @@ void TstForm3::labelsEachField_data()
     QTest::newRow("empty field ends right after the label")
         << std::optional(ProxyEntry{u"10.0.0.1"_s, u"8080"_s, QString(), u"Italy"_s, QString()})
         << u"Proxy IP: 10.0.0.1\r\nProxy Port: 8080\r\nType: \r\nCountry: Italy\r\nLast Test: "_s;
-    QTest::newRow("fields untrimmed") << std::optional(ProxyEntry{u" 10.0.0.1"_s, u"80 "_s, u"a"_s, u"b"_s, u"c"_s})
-                                      << u"Proxy IP:  10.0.0.1\r\nProxy Port: 80 \r\nType: a\r\nCountry: b\r\nLast Test: c"_s;
+    QTest::newRow("fields untrimmed") << std::optional(
+        ProxyEntry{u" 10.0.0.1"_s, u"80 "_s, u"a"_s, u"b"_s,
+                   u"c"_s}) << u"Proxy IP:  10.0.0.1\r\nProxy Port: 80 \r\nType: a\r\nCountry: b\r\nLast Test: c"_s;
     QTest::newRow("no row selected") << std::optional<ProxyEntry>() << QString();
 }
 

@@ -96,8 +96,8 @@ void TstListFileWriter::writesOneLinePerRow_data()
     QTest::addColumn<QByteArray>("expected");
 
     const QList<ProxyEntry> three{First, Second, Third};
-    QTest::newRow("colon, in table order") << three << false << u":"_s
-                                           << "10.0.0.1:8080\r\n10.0.0.2:3128\r\n192.168.1.20:80\r\n"_ba;
+    QTest::newRow("colon, in table order")
+        << three << false << u":"_s << "10.0.0.1:8080\r\n10.0.0.2:3128\r\n192.168.1.20:80\r\n"_ba;
     QTest::newRow("empty separator") << QList{First} << false << QString() << "10.0.0.18080\r\n"_ba;
     QTest::newRow("several characters") << QList{First} << false << u"::|"_s << "10.0.0.1::|8080\r\n"_ba;
     QTest::newRow("blanks kept around the separator") << QList{First} << false << u" : "_s << "10.0.0.1 : 8080\r\n"_ba;
@@ -109,7 +109,8 @@ void TstListFileWriter::writesOneLinePerRow_data()
         << "10.0.0.3\t81\t\tChile\t\r\n"_ba;
     QTest::newRow("UTF-8 without a byte-order mark")
         << QList{ProxyEntry{u"10.0.0.4"_s, u"82"_s, u"HTTP"_s, u"Curaçao"_s, u"年"_s}} << true << QString()
-        << "10.0.0.4\t82\tHTTP\tCura\xc3\xa7" "ao\t\xe5\xb9\xb4\r\n"_ba;
+        << "10.0.0.4\t82\tHTTP\tCura\xc3\xa7"
+           "ao\t\xe5\xb9\xb4\r\n"_ba;
     QTest::newRow("empty table creates an empty file") << QList<ProxyEntry>{} << false << u":"_s << QByteArray();
 }
 

@@ -153,8 +153,9 @@ void TstForm1::tabOrderFollowsTheTabIndexes()
         while (!widget->isEnabled() || widget->focusPolicy() == Qt::NoFocus || widget->objectName().isEmpty())
             widget = widget->nextInFocusChain();
     }
-    QCOMPARE(order, (QStringList{u"Command1"_s, u"List"_s, u"Command4"_s, u"Command5"_s, u"Text2"_s, u"Command1"_s,
-                                 u"List"_s, u"Command4"_s}));
+    QCOMPARE(order,
+             (QStringList{u"Command1"_s, u"List"_s, u"Command4"_s, u"Command5"_s, u"Text2"_s, u"Command1"_s, u"List"_s,
+                          u"Command4"_s}));
 }
 
 void TstForm1::harvestFillsTheTableAndEnablesTheListActions()

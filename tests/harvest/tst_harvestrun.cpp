@@ -242,7 +242,8 @@ void TstHarvestRun::answersThatStillCountAsPages_data()
     QTest::newRow("page without row markers") << QByteArray("200 OK") << QByteArray("<html>No list today</html>") << 0;
     QTest::newRow("fewer than five markers") << QByteArray("200 OK") << fewMarkers << 0;
     QTest::newRow("markers indented with tabs")
-        << QByteArray("200 OK") << QByteArray(DemoListSite(DemoListSite::Options{}).page(0)).replace(marker, "\t" + marker) << 0;
+        << QByteArray("200 OK")
+        << QByteArray(DemoListSite(DemoListSite::Options{}).page(0)).replace(marker, "\t" + marker) << 0;
     QTest::newRow("one 10 MB line") << QByteArray("200 OK") << QByteArray(10 << 20, 'x') << 0;
 }
 
@@ -278,8 +279,9 @@ void TstHarvestRun::redirectOnTheSameServerIsFollowed()
     m_controls->pageCount = u"2"_s;
     makeRun(server.authority());
     m_run->Command1_Click();
-    QCOMPARE(server.targets(), (QByteArrayList{"/index.pl/proxy_list?order=&offset=0", "/moved/?offset=0",
-                                               "/index.pl/proxy_list?order=&offset=100", "/moved/?offset=100"}));
+    QCOMPARE(server.targets(),
+             (QByteArrayList{"/index.pl/proxy_list?order=&offset=0", "/moved/?offset=0",
+                             "/index.pl/proxy_list?order=&offset=100", "/moved/?offset=100"}));
     QCOMPARE(m_table->count(), 200);
 }
 

@@ -156,25 +156,23 @@ void TstPageParser::groupsCellsInFives_data()
     QTest::newRow("four markers give nothing") << HeaderRows(3) + row << QStringList();
     QTest::newRow("CR LF line ends") << HeaderRows() + Row({"1.2.3.4", "80", "HTTP", "Italy", "today"}, "\r\n") << one;
     QTest::newRow("lone CR line ends") << HeaderRows() + Row({"1.2.3.4", "80", "HTTP", "Italy", "today"}, "\r") << one;
-    QTest::newRow("capital link tag becomes a field")
-        << HeaderRows() + Marker + "\n<td>1.2.3.4</td>\n<td><A href=x>w</A></td>\n<td>80</td>\n<td>HTTP</td>\n<td>Italy</td>\n"
-        << QStringList{u"1.2.3.4:<A href=x>w</A>:80:HTTP:Italy:"_s};
-    QTest::newRow("empty cell shifts, last group dropped")
-        << HeaderRows() + Row({"1.1.1.1", "", "HTTP", "Italy", "today"}) + Row({"2.2.2.2", "81", "SOCKS", "Spain", "now"})
-        << QStringList{u"1.1.1.1:HTTP:Italy:today:2.2.2.2:"_s};
-    QTest::newRow("colon in last test cuts it")
-        << HeaderRows() + Row({"1.2.3.4", "80", "HTTP", "Italy", "12:30"}) << QStringList{u"1.2.3.4:80:HTTP:Italy:12:"_s};
+    QTest::newRow("capital link tag becomes a field") << HeaderRows() + Marker
+            + "\n<td>1.2.3.4</td>\n<td><A href=x>w</A></td>\n<td>80</td>\n<td>HTTP</td>\n<td>Italy</td>\n"
+                                                      << QStringList{u"1.2.3.4:<A href=x>w</A>:80:HTTP:Italy:"_s};
+    QTest::newRow("empty cell shifts, last group dropped") << HeaderRows()
+            + Row({"1.1.1.1", "", "HTTP", "Italy", "today"}) + Row({"2.2.2.2", "81", "SOCKS", "Spain", "now"})
+                                                           << QStringList{u"1.1.1.1:HTTP:Italy:today:2.2.2.2:"_s};
+    QTest::newRow("colon in last test cuts it") << HeaderRows() + Row({"1.2.3.4", "80", "HTTP", "Italy", "12:30"})
+                                                << QStringList{u"1.2.3.4:80:HTTP:Italy:12:"_s};
     QTest::newRow("colon in country moves the fields on")
         << HeaderRows() + Row({"1.2.3.4", "80", "HTTP", "Korea: South", "today"})
         << QStringList{u"1.2.3.4:80:HTTP:Korea: South:"_s};
-    QTest::newRow("tab-indented marker is not counted")
-        << HeaderRows(3) + "\t" + Marker + "\n" + row + row << one;
+    QTest::newRow("tab-indented marker is not counted") << HeaderRows(3) + "\t" + Marker + "\n" + row + row << one;
     QTest::newRow("cells after the last row are captured")
         << HeaderRows() + row + "<td>a</td>\n<td>b</td>\n<td>c</td>\n<td>d</td>\n<td>e</td>\n"
         << QStringList{one.first(), u"a:b:c:d:e:"_s};
-    QTest::newRow("markup shown as typed")
-        << HeaderRows() + Row({"<b>x</b>", "<img src=y>", "HTTP", "Italy", "today"})
-        << QStringList{u"<b>x</b>:<img src=y>:HTTP:Italy:today:"_s};
+    QTest::newRow("markup shown as typed") << HeaderRows() + Row({"<b>x</b>", "<img src=y>", "HTTP", "Italy", "today"})
+                                           << QStringList{u"<b>x</b>:<img src=y>:HTTP:Italy:today:"_s};
     QTest::newRow("Latin-1 page") << HeaderRows() + Row({"1.2.3.4", "80", "HTTP", "M\xfcnchen", "today"})
                                   << QStringList{u"1.2.3.4:80:HTTP:M\u00fcnchen:today:"_s};
     QTest::newRow("UTF-8 page") << HeaderRows() + Row({"1.2.3.4", "80", "HTTP", "M\xc3\xbcnchen", "today"})

@@ -152,8 +152,9 @@ void TstModule1::socketsInitialize_data()
                          << Messages{Tolve(VersionMessage + u"1.0"_s, MessageStyle::Exclamation)};
     QTest::newRow("0.9") << 0 << quint16(0x0900) << quint16(32767) << false
                          << Messages{Tolve(VersionMessage + u"0.9"_s, MessageStyle::Exclamation)};
-    QTest::newRow("0.255, the high byte unsigned") << 0 << quint16(0xFF00) << quint16(32767) << false
-                                                   << Messages{Tolve(VersionMessage + u"0.255"_s, MessageStyle::Exclamation)};
+    QTest::newRow("0.255, the high byte unsigned")
+        << 0 << quint16(0xFF00) << quint16(32767) << false
+        << Messages{Tolve(VersionMessage + u"0.255"_s, MessageStyle::Exclamation)};
     QTest::newRow("no socket") << 0 << quint16(0x0101) << quint16(0) << false
                                << Messages{Tolve(u"Esta aplicación requiere como minimo de 1 sockets."_s,
                                                  MessageStyle::Exclamation)};
@@ -188,9 +189,9 @@ void TstModule1::socketsCleanup_data()
     QTest::newRow("general failure -1")
         << -1 << false
         << Messages{Tolve(u"Se ha producido el error -1 al cerrar el Windows Sockets."_s, MessageStyle::Exclamation)};
-    QTest::newRow("not started")
-        << 10093 << false
-        << Messages{Tolve(u"Se ha producido el error 10093 al cerrar el Windows Sockets."_s, MessageStyle::Exclamation)};
+    QTest::newRow("not started") << 10093 << false
+                                 << Messages{Tolve(u"Se ha producido el error 10093 al cerrar el Windows Sockets."_s,
+                                                   MessageStyle::Exclamation)};
 }
 
 void TstModule1::socketsCleanup()
@@ -237,13 +238,11 @@ void TstModule1::pingResult_data()
 
     // The record enters every ping with a round-trip time of 99, to show what the echo left.
     QTest::newRow("answered after 31 ms") << 1u << 0 << std::optional<qint32>(31) << qint16(500) << 31 << 31;
-    QTest::newRow("answered within the millisecond")
-        << 1u << 0 << std::optional<qint32>(0) << qint16(500) << 0 << 0;
+    QTest::newRow("answered within the millisecond") << 1u << 0 << std::optional<qint32>(0) << qint16(500) << 0 << 0;
     QTest::newRow("timed out") << 0u << 11010 << std::optional<qint32>() << qint16(500) << -11010 << 99;
-    QTest::newRow("unreachable, time written")
-        << 0u << 11003 << std::optional<qint32>(4) << qint16(500) << -11003 << 4;
-    QTest::newRow("negative time-out passed on") << 0u << 11010 << std::optional<qint32>() << qint16(-1) << -11010
-                                                 << 99;
+    QTest::newRow("unreachable, time written") << 0u << 11003 << std::optional<qint32>(4) << qint16(500) << -11003 << 4;
+    QTest::newRow("negative time-out passed on")
+        << 0u << 11010 << std::optional<qint32>() << qint16(-1) << -11010 << 99;
     QTest::newRow("lowest status negates to itself")
         << 0u << std::numeric_limits<qint32>::min() << std::optional<qint32>() << qint16(500)
         << std::numeric_limits<qint32>::min() << 99;
@@ -298,8 +297,7 @@ void TstModule1::pingSendsNothingToAnAddressThatDoesNotConvert()
 
     QCOMPARE(reply.Status, 11018);
     QCOMPARE(system.icmp.echoes.size(), 0);
-    const QStringList expectedCalls{u"WSAStartup 0101"_s, u"IcmpCreateFile"_s, u"IcmpCloseHandle 7"_s,
-                                    u"WSACleanup"_s};
+    const QStringList expectedCalls{u"WSAStartup 0101"_s, u"IcmpCreateFile"_s, u"IcmpCloseHandle 7"_s, u"WSACleanup"_s};
     QCOMPARE(system.calls, expectedCalls);
 }
 

@@ -35,7 +35,8 @@ void TstPingLoopback::loopbackIsAlive()
     const RecordingPrompter::Message& verdict = prompter.messages.constFirst();
     QCOMPARE(verdict.title, u"IP Is Alive"_s);
     QCOMPARE(verdict.style, MessageStyle::Information);
-    static const QRegularExpression lines(u"\\AThe IP 127\\.0\\.0\\.1 Is Alive\\.\r\nDelay: \\d+ ms\\.\r\nStatus: Success\\z"_s);
+    static const QRegularExpression lines(
+        u"\\AThe IP 127\\.0\\.0\\.1 Is Alive\\.\r\nDelay: \\d+ ms\\.\r\nStatus: Success\\z"_s);
     QVERIFY2(lines.match(verdict.text).hasMatch(), qPrintable(verdict.text));
 }
 

@@ -282,8 +282,8 @@ void TstLinuxIcmpLibrary::loopbackAnswers_data()
     const QByteArray large(300, 'x');
     for (const QString& sockets : {u"datagram"_s, u"raw"_s}) {
         QTest::addRow("%s, no payload", qPrintable(sockets)) << sockets << QByteArray() << QByteArray();
-        QTest::addRow("%s, payload", qPrintable(sockets)) << sockets << QByteArray("abc\0def", 7)
-                                                          << QByteArray("abc\0def", 7);
+        QTest::addRow("%s, payload", qPrintable(sockets))
+            << sockets << QByteArray("abc\0def", 7) << QByteArray("abc\0def", 7);
         QTest::addRow("%s, payload beyond the data area", qPrintable(sockets))
             << sockets << large << large.first(278 - EchoReplyLayout::HeaderSize);
     }

@@ -40,8 +40,8 @@ inline Finished RunUnshared(const QStringList& arguments)
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(QStringLiteral("unshare"), QStringList{QStringLiteral("--net")} + arguments);
-    const bool ran = process.waitForStarted() && process.waitForFinished(60000)
-        && process.exitStatus() == QProcess::NormalExit;
+    const bool ran =
+        process.waitForStarted() && process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
     QString output = QString::fromLocal8Bit(process.readAll());
     if (!ran)
         output += QStringLiteral(" (unshare: ") + process.errorString() + u')';
@@ -69,11 +69,11 @@ inline Run RunTestFunction(const char* testFunction, const QStringList& setup)
 
 // Where the test is not yet inside its namespace, runs it there and ends here with the
 // child's verdict; inside, the test goes on.
-#define VARNHOLT_RUN_IN_NETWORK_NAMESPACE(setup)                                                             \
-    if (!NetworkNamespace::Inside()) {                                                                       \
+#define VARNHOLT_RUN_IN_NETWORK_NAMESPACE(setup)                                                                  \
+    if (!NetworkNamespace::Inside()) {                                                                            \
         const NetworkNamespace::Run run = NetworkNamespace::RunTestFunction(QTest::currentTestFunction(), setup); \
-        if (run.outcome == NetworkNamespace::Run::Outcome::Unavailable)                                      \
-            QSKIP(qPrintable(run.output));                                                                   \
-        QVERIFY2(run.outcome == NetworkNamespace::Run::Outcome::Passed, qPrintable(run.output));              \
-        return;                                                                                              \
+        if (run.outcome == NetworkNamespace::Run::Outcome::Unavailable)                                           \
+            QSKIP(qPrintable(run.output));                                                                        \
+        QVERIFY2(run.outcome == NetworkNamespace::Run::Outcome::Passed, qPrintable(run.output));                  \
+        return;                                                                                                   \
     }

@@ -21,16 +21,21 @@ void TstUtf8StreamDecoder::decodesChunkByChunk_data()
 
     QTest::newRow("ASCII as it is") << QList<QByteArray>{"NetRange:\t10.0.0.0\n"}
                                     << QStringList{u"NetRange:\t10.0.0.0\n"_s} << QString();
-    QTest::newRow("two-byte character split") << QList<QByteArray>{"Caf\xC3", "\xA9 bar"}
-                                              << QStringList{u"Caf"_s, u"é bar"_s} << QString();
+    QTest::newRow("two-byte character split")
+        << QList<QByteArray>{"Caf\xC3", "\xA9 bar"} << QStringList{u"Caf"_s, u"é bar"_s} << QString();
     QTest::newRow("four-byte character over three chunks")
         << QList<QByteArray>{"a\xF0\x9F", "\x98", "\x80!"} << QStringList{u"a"_s, QString(), u"😀!"_s} << QString();
     QTest::newRow("character never completed is Latin-1 at the end")
         << QList<QByteArray>{"ab\xE2\x82"} << QStringList{u"ab"_s} << QString::fromLatin1("\xE2\x82");
-    QTest::newRow("start of a character not continued")
-        << QList<QByteArray>{"\xC3", "A"} << QStringList{QString(), QString::fromLatin1("\xC3" "A")} << QString();
-    QTest::newRow("single-byte encoding is Latin-1")
-        << QList<QByteArray>{"Stra\xDF" "e M\xFC" "nchen"} << QStringList{u"Straße München"_s} << QString();
+    QTest::newRow("start of a character not continued") << QList<QByteArray>{"\xC3", "A"}
+                                                        << QStringList{QString(),
+                                                                       QString::fromLatin1("\xC3"
+                                                                                           "A")}
+                                                        << QString();
+    QTest::newRow("single-byte encoding is Latin-1") << QList<QByteArray>{"Stra\xDF"
+                                                                          "e M\xFC"
+                                                                          "nchen"}
+                                                     << QStringList{u"Straße München"_s} << QString();
     QTest::newRow("valid characters around an invalid byte")
         << QList<QByteArray>{"\xC3\xA9\xFF\xC3\xA9"} << QStringList{u"é\u00FFé"_s} << QString();
     QTest::newRow("overlong form is Latin-1")

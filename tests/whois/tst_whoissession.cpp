@@ -51,9 +51,9 @@ void TstWhoisSession::showsTheAnswerAsItArrives_data()
 
     const QString head = u"*** Whoising 10.0.0.1...\r\n"_s;
     const QString tail = u"\r\n*** End of whois."_s;
-    QTest::newRow("lines ended by LF")
-        << u"10.0.0.1"_s << QByteArray("10.0.0.1\r\n") << QList<QByteArray>{"first line\nsecond line\n"}
-        << QByteArray() << head + u"first line\r\nsecond line\r\n"_s + tail;
+    QTest::newRow("lines ended by LF") << u"10.0.0.1"_s << QByteArray("10.0.0.1\r\n")
+                                       << QList<QByteArray>{"first line\nsecond line\n"} << QByteArray()
+                                       << head + u"first line\r\nsecond line\r\n"_s + tail;
     QTest::newRow("lines ended by CR LF")
         << u"10.0.0.1"_s << QByteArray("10.0.0.1\r\n") << QList<QByteArray>{"first line\r\nsecond line\r\n"}
         << QByteArray() << head + u"first line\r\r\nsecond line\r\r\n"_s + tail;
@@ -67,14 +67,15 @@ void TstWhoisSession::showsTheAnswerAsItArrives_data()
     QTest::newRow("UTF-8 characters split across chunks")
         << u"10.0.0.1"_s << QByteArray("10.0.0.1\r\n") << QList<QByteArray>{"Org: Caf\xC3", "\xA9 M\xC3", "\xBCnchen\n"}
         << QByteArray() << head + u"Org: Café München\r\n"_s + tail;
-    QTest::newRow("bytes that are no UTF-8 as Latin-1")
-        << u"10.0.0.1"_s << QByteArray("10.0.0.1\r\n") << QList<QByteArray>{"Stra\xDF" "e 5\n"} << QByteArray()
-        << head + u"Straße 5\r\n"_s + tail;
+    QTest::newRow("bytes that are no UTF-8 as Latin-1") << u"10.0.0.1"_s << QByteArray("10.0.0.1\r\n")
+                                                        << QList<QByteArray>{"Stra\xDF"
+                                                                             "e 5\n"}
+                                                        << QByteArray() << head + u"Straße 5\r\n"_s + tail;
     QTest::newRow("last chunk comes with the close")
         << u"10.0.0.1"_s << QByteArray("10.0.0.1\r\n") << QList<QByteArray>{"first\n"} << QByteArray("second\n")
         << head + u"first\r\nsecond\r\n"_s + tail;
-    QTest::newRow("no answer at all")
-        << u"10.0.0.1"_s << QByteArray("10.0.0.1\r\n") << QList<QByteArray>{} << QByteArray() << head + tail;
+    QTest::newRow("no answer at all") << u"10.0.0.1"_s << QByteArray("10.0.0.1\r\n") << QList<QByteArray>{}
+                                      << QByteArray() << head + tail;
     QTest::newRow("blanks around the address sent as they stand")
         << u" 10.0.0.1 "_s << QByteArray(" 10.0.0.1 \r\n") << QList<QByteArray>{"ok\n"} << QByteArray()
         << u"*** Whoising  10.0.0.1 ...\r\nok\r\n"_s + tail;

@@ -15,8 +15,9 @@ constexpr int HeaderRows = 4;
 constexpr qsizetype LongestRequestHead = qsizetype{16} * 1024;
 
 constexpr std::array Types{"HTTP", "HTTPS", "SOCKS4", "SOCKS5", "HTTP Anonymous", "HTTP High Anonymity"};
-constexpr std::array Countries{"Italy", "Germany", "Brazil", "Japan", "Canada", "France",
-                               "Korea, Republic of", "Netherlands", "Spain", "Sweden", "United States"};
+constexpr std::array Countries{
+    "Italy",       "Germany", "Brazil", "Japan",        "Canada", "France", "Korea, Republic of",
+    "Netherlands", "Spain",   "Sweden", "United States"};
 constexpr std::array Ports{80, 81, 3128, 8000, 8080, 8888, 1080, 6588};
 
 QByteArray Row(const QByteArray& cell)
@@ -28,10 +29,9 @@ QByteArray Row(const QByteArray& cell)
 QByteArray ProxyRow(std::mt19937& random, int index)
 {
     const auto pick = [&random](auto const& choices) { return choices[random() % choices.size()]; };
-    const QByteArray address = index == 0
-        ? "127.0.0.1"
-        : "127." + QByteArray::number(random() % 256) + '.' + QByteArray::number(random() % 256) + '.'
-            + QByteArray::number(1 + random() % 254);
+    const QByteArray address = index == 0 ? "127.0.0.1"
+                                          : "127." + QByteArray::number(random() % 256) + '.'
+            + QByteArray::number(random() % 256) + '.' + QByteArray::number(1 + random() % 254);
     const QByteArray day = QByteArray::number(1 + random() % 28).rightJustified(2, '0');
     QByteArray row = "<tr align=\"center\">\n";
     row += Row(address);
@@ -76,8 +76,8 @@ QByteArray DemoListSite::page(int offset) const
         std::mt19937 random(m_options.seed ^ static_cast<quint32>(offset * 2654435761U));
         for (int row = 0; row < RowsPerPage; ++row)
             body += ProxyRow(random, offset + row);
-        body += "<tr align=\"center\">\n<td><a href=\"" + QByteArray(ListPath) + "?order=&offset="
-            + QByteArray::number(offset + RowsPerPage) + "\">Next page</a></td>\n</tr>\n";
+        body += "<tr align=\"center\">\n<td><a href=\"" + QByteArray(ListPath)
+            + "?order=&offset=" + QByteArray::number(offset + RowsPerPage) + "\">Next page</a></td>\n</tr>\n";
     }
     body += "</table>\n</body>\n</html>\n";
     return body;

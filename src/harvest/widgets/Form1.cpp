@@ -77,8 +77,8 @@ void Form1::createControls()
     m_label2->setBuddy(m_text1);
     m_p1 = Place(new CaptionedProgressBar(this), u"P1"_s, TwipsRect(2640, 3140, 4695, 255));
 
-    m_command1 = MakeButton(this, u"Command1"_s, QString::fromLatin1(HarvestRun::StartCaption),
-                            TwipsRect(120, 3510, 1200, 375));
+    m_command1 =
+        MakeButton(this, u"Command1"_s, QString::fromLatin1(HarvestRun::StartCaption), TwipsRect(120, 3510, 1200, 375));
     m_command3 = MakeButton(this, u"Command3"_s, u"&Save List..."_s, TwipsRect(1320, 3510, 1200, 375));
     m_command6 = MakeButton(this, u"Command6"_s, u"&Ping..."_s, TwipsRect(2520, 3510, 1200, 375));
     m_command2 = MakeButton(this, u"Command2"_s, u"&Whois..."_s, TwipsRect(3720, 3510, 1200, 375));
@@ -116,10 +116,13 @@ void Form1::Command1_Click()
 
 void Form1::Command2_Click()
 {
-    Form5 form(m_settings.whoisServer, [this]() -> std::optional<QString> {
-        const std::optional<ProxyEntry> selected = m_table.selectedEntry();
-        return selected ? std::optional(selected->ipAddress) : std::nullopt;
-    }, this);
+    Form5 form(
+        m_settings.whoisServer,
+        [this]() -> std::optional<QString> {
+            const std::optional<ProxyEntry> selected = m_table.selectedEntry();
+            return selected ? std::optional(selected->ipAddress) : std::nullopt;
+        },
+        this);
     m_services.dialogs.runModal(form);
 }
 

@@ -6,8 +6,9 @@
 
 std::optional<QString> FileDialogPrompter::askSaveFileName(const SaveFileRequest& request)
 {
-    const QString chosen = QFileDialog::getSaveFileName(QApplication::activeModalWidget(), request.title,
-                                                        QDir(request.folder).filePath(request.fileName), request.filter);
+    const QString chosen =
+        QFileDialog::getSaveFileName(QApplication::activeModalWidget(), request.title,
+                                     QDir(request.folder).filePath(request.fileName), request.filter);
     if (chosen.isEmpty())
         return std::nullopt; // dismissed
     return chosen;
