@@ -11,11 +11,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-ProgressReporter::Mode ProgressMode(bool quiet, const Console& console)
+ProgressReporter::Mode ProgressMode(bool quiet)
 {
     if (quiet)
         return ProgressReporter::Mode::Quiet;
-    return console.errIsTerminal() ? ProgressReporter::Mode::Bar : ProgressReporter::Mode::Lines;
+    return Console::errIsTerminal() ? ProgressReporter::Mode::Bar : ProgressReporter::Mode::Lines;
 }
 
 } // namespace
@@ -23,7 +23,7 @@ ProgressReporter::Mode ProgressMode(bool quiet, const Console& console)
 HarvestCommand::HarvestCommand(HarvestRequest request, Console& console, PageFetcher& fetcher, EventYielder& yielder)
     : m_request(std::move(request))
     , m_console(console)
-    , m_reporter(console, ProgressMode(m_request.quiet, console))
+    , m_reporter(console, ProgressMode(m_request.quiet))
     , m_controls(m_request.pageCount, m_reporter, [this] { onPageDone(); })
     , m_fetcher(fetcher, [this](const QUrl& address) { onPageFetch(address); })
     , m_yielder(yielder)
