@@ -24,10 +24,3 @@ QString DisplayText(const QString& text)
     }
     return shown;
 }
-
-QString DecodeText(QByteArrayView bytes)
-{
-    if (bytes.isValidUtf8())
-        return QString::fromUtf8(bytes);
-    return QString::fromLatin1(bytes);
-}

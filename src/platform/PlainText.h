@@ -6,7 +6,3 @@
 // drop, cut at or render as nothing; they are shown as the Unicode control pictures instead.
 // Tab, CR and LF are kept, so multi-line texts keep their shape.
 QString DisplayText(const QString& text);
-
-// Latin-1 where the bytes are not valid UTF-8: a page in an older single-byte encoding still
-// shows every character it holds instead of replacement marks.
-QString DecodeText(QByteArrayView bytes);

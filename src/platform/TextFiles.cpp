@@ -122,8 +122,3 @@ bool LineWriter::close()
     m_file.close();
     return m_ok && m_file.error() == QFileDevice::NoError;
 }
-
-QString LineWriter::errorString() const
-{
-    return m_file.errorString();
-}

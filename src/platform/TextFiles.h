@@ -57,7 +57,6 @@ public:
     bool writeLine(QByteArrayView line);
     // Flushes and closes; false when anything written could not reach the file.
     bool close();
-    QString errorString() const;
 
 private:
     QFile m_file;

@@ -14,7 +14,6 @@ public:
     bool isValid() const { return m_dir.isValid(); }
     QString errorString() const { return m_dir.errorString(); }
     QString path() const { return m_dir.path(); }
-    QString filePath(const QString& name) const { return m_dir.filePath(name); }
 
 private:
     QTemporaryDir m_dir;

@@ -1,3 +1,4 @@
+#include "ClosedPort.h"
 #include "CountingYielder.h"
 #include "DemoListSite.h"
 #include "FakeHarvestControls.h"
@@ -122,14 +123,6 @@ QByteArray SavedList(const QString& authority, const QString& pageCount, const L
 QString Authority(quint16 port)
 {
     return u"127.0.0.1:"_s + QString::number(port);
-}
-
-// A closed port: nothing listens there, so a connection is refused at once.
-quint16 RefusingPort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
 }
 
 int OffsetOf(const QByteArray& target)
@@ -366,7 +359,7 @@ void TstCli::pageCountFollowsTheWindowsRules()
 
 void TstCli::unreachableSiteIsANetworkFailure()
 {
-    const quint16 port = RefusingPort();
+    const quint16 port = ClosedLoopbackPort();
     const Finished cli = RunCli({u"harvest"_s, u"--site"_s, Authority(port)});
 
     QCOMPARE(cli.exitCode, 3);
@@ -603,7 +596,7 @@ void TstCli::whoisPrintsTheWindowsTranscript()
 
 void TstCli::whoisServerThatCannotBeReached()
 {
-    const quint16 port = RefusingPort();
+    const quint16 port = ClosedLoopbackPort();
     const Finished cli = RunCli({u"whois"_s, u"127.0.0.1"_s, u"--whois-server"_s, Authority(port)});
 
     QCOMPARE(cli.exitCode, 3);

@@ -1,4 +1,5 @@
 #include "CaptionedProgressBar.h"
+#include "ClosedPort.h"
 #include "CountingYielder.h"
 #include "DemoListSite.h"
 #include "Form1.h"
@@ -61,7 +62,6 @@ private:
     RecordingDialogRunner m_dialogs;
     LinuxIcmpLibrary m_icmp{m_prompter};
     LinuxSocketLibrary m_sockets;
-    QTcpServer m_closedWhoisPort; // listens for nothing: a lookup from the tests stays on this machine
     std::unique_ptr<Form1> m_window;
 };
 
@@ -73,9 +73,7 @@ void TstForm1::init()
     m_yielder = {};
     m_prompter.messages.clear();
     m_dialogs = {};
-    QVERIFY(m_closedWhoisPort.listen(QHostAddress::LocalHost, 0));
-    const HostPort whoisServer{u"127.0.0.1"_s, m_closedWhoisPort.serverPort()};
-    m_closedWhoisPort.close();
+    const HostPort whoisServer{u"127.0.0.1"_s, ClosedLoopbackPort()};
     m_window = std::make_unique<Form1>(
         Form1::Services{*m_fetcher, m_yielder, m_prompter, m_files, m_browser, m_dialogs, m_icmp, m_sockets},
         Form1::Settings{m_folder.path(), m_folder.path(), u"127.0.0.1:"_s + QString::number(m_site->serverPort()),

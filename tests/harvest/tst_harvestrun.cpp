@@ -1,3 +1,4 @@
+#include "ClosedPort.h"
 #include "CountingYielder.h"
 #include "DemoListSite.h"
 #include "FakeHarvestControls.h"
@@ -35,14 +36,6 @@ QByteArrayList TargetsUpTo(int pages)
 int OffsetOf(const QByteArray& target)
 {
     return target.mid(target.lastIndexOf('=') + 1).toInt();
-}
-
-// A closed port: nothing listens there, so a connection is refused at once.
-QString RefusingAuthority()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return u"127.0.0.1:"_s + QString::number(server.serverPort());
 }
 
 } // namespace
@@ -218,7 +211,7 @@ void TstHarvestRun::pageCountTypedDuringTheRunTakesEffect()
 void TstHarvestRun::unreachableSiteEndsSilently()
 {
     m_table->append({u"1.1.1.1"_s, u"1"_s, u"old"_s, u"row"_s, u"x"_s});
-    makeRun(RefusingAuthority());
+    makeRun(u"127.0.0.1:"_s + QString::number(ClosedLoopbackPort()));
     m_run->Command1_Click();
     QCOMPARE(m_table->count(), 0);
     QVERIFY(!m_controls->listActionsEnabled);

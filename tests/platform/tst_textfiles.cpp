@@ -18,7 +18,6 @@ private Q_SLOTS:
     void writerEndsLinesWithCrLf_data();
     void writerEndsLinesWithCrLf();
     void displayTextShowsControlCharacters();
-    void decodeFallsBackToLatin1();
 
 private:
     static void touch(const QString& path, const QByteArray& content = {})
@@ -81,12 +80,6 @@ void TstTextFiles::displayTextShowsControlCharacters()
 {
     QCOMPARE(DisplayText(u"a\u0000b\u001b\u007f"_s), u"a\u2400b\u241b\u2421"_s);
     QCOMPARE(DisplayText(u"line\r\nnext\tcolumn"_s), u"line\r\nnext\tcolumn"_s);
-}
-
-void TstTextFiles::decodeFallsBackToLatin1()
-{
-    QCOMPARE(DecodeText("M\xc3\xbcnchen"), u"M\u00fcnchen"_s);
-    QCOMPARE(DecodeText("M\xfcnchen"), u"M\u00fcnchen"_s);
 }
 
 QTEST_GUILESS_MAIN(TstTextFiles)

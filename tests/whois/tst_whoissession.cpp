@@ -1,3 +1,4 @@
+#include "ClosedPort.h"
 #include "FakeWhoisServer.h"
 #include "NetworkNamespace.h"
 #include "WhoisSession.h"
@@ -135,12 +136,7 @@ void TstWhoisSession::addressIsReadWhenTheConnectionStands()
 void TstWhoisSession::refusedConnectionCannotConnect()
 {
     const auto timeout = 50ms;
-    HostPort closedPort;
-    {
-        FakeWhoisServer server;
-        closedPort = server.address();
-    }
-    WhoisSession session(closedPort, Selected(u"10.0.0.1"_s), {timeout});
+    WhoisSession session(HostPort{u"127.0.0.1"_s, ClosedLoopbackPort()}, Selected(u"10.0.0.1"_s), {timeout});
     session.start();
     QTRY_COMPARE(session.state(), WhoisSession::State::Failed);
     QCOMPARE(session.transcript(), u"*** Cannot connect to whois server."_s);
