@@ -1,11 +1,9 @@
 #include "CountingYielder.h"
 #include "DemoListSite.h"
-#include "FakeHarvestControls.h"
 #include "HarvestRun.h"
 #include "HttpPageFetcher.h"
 #include "PageParser.h"
 #include "ProxyTable.h"
-#include "RecordingPrompter.h"
 #include "ReportListView.h"
 
 #include <QApplication>
@@ -38,10 +36,9 @@ void WritePage(const QString& path, const QByteArray& page)
 void ParsePageBench(benchmark::State& state, const QByteArray& page)
 {
     QTemporaryDir folder;
-    FakeHarvestControls controls;
     ProxyTable table;
     CountingYielder yielder;
-    PageParser parser(controls, table, yielder, folder.path());
+    PageParser parser(table, yielder, folder.path());
     for (auto _ : state) {
         state.PauseTiming();
         table.clear();
@@ -69,14 +66,11 @@ void BM_HarvestTwentyDemoPages(benchmark::State& state)
     site.listen();
     QTemporaryDir folder;
     HttpPageFetcher fetcher;
-    FakeHarvestControls controls;
     ProxyTable table;
     CountingYielder yielder;
-    RecordingPrompter prompter;
-    HarvestRun run(controls, table, {fetcher, yielder, prompter}, folder.path(),
-                   u"127.0.0.1:"_s + QString::number(site.serverPort()));
+    HarvestRun run(table, {fetcher, yielder}, folder.path(), site.authority());
     for (auto _ : state)
-        run.Command1_Click();
+        run.start([] { return u"20"_s; });
     state.counters["rows"] = table.count();
 }
 

@@ -47,6 +47,9 @@ Form4::Form4(UrlOpener& browser, QWidget* parent)
     shape->setFrameShape(QFrame::Box);
     shape->setGeometry(TwipsRect(0, 0, 4815, 2055));
     setFixedSize(shape->size());
+    // "Ok" is the window's own way to close: it has no title bar, and Esc does not close it.
+    KeepOpenOnEscape(*this);
+    CentreOnScreen(*this);
 
     buildPicture();
     buildTexts();

@@ -2,6 +2,7 @@
 
 #include "Console.h"
 #include "ExitStatus.h"
+#include "HarvestRun.h"
 #include "ListFileWriter.h"
 #include "WorkFolder.h"
 
@@ -24,24 +25,22 @@ HarvestCommand::HarvestCommand(HarvestRequest request, Console& console, PageFet
     : m_request(std::move(request))
     , m_console(console)
     , m_reporter(console, ProgressMode(m_request.quiet))
-    , m_controls(m_request.pageCount, m_reporter, [this] { onPageDone(); })
-    , m_fetcher(fetcher, [this](const QUrl& address) { onPageFetch(address); })
+    , m_fetcher(fetcher)
     , m_yielder(yielder)
-    , m_prompter(console)
 {
 }
 
 int HarvestCommand::run()
 {
-    const std::optional<Outcome> outcome = harvest();
+    const std::optional<HarvestEnding> ending = harvest();
     m_reporter.finish();
-    if (!outcome)
+    if (!ending)
         return ExitStatus::FileFailure;
-    if (outcome->abandoned) {
+    if (*ending == HarvestEnding::Abandoned) {
         m_console.tell(u"stopped at once; nothing was written"_s);
         return ExitStatus::Stopped;
     }
-    const int verdict = verdictStatus(*outcome);
+    const int verdict = endingStatus(*ending);
     const int written = writeList();
     return written != ExitStatus::Done ? written : verdict;
 }
@@ -52,43 +51,67 @@ void HarvestCommand::interrupt()
         return;
     if (!m_run->cancelRequested()) {
         m_reporter.warn(u"stopping after the page in progress; Ctrl+C again stops at once"_s);
-        m_run->Command1_Click();
+        m_run->requestCancel();
         return;
     }
-    m_abandoned = true;
     m_run->abandon();
 }
 
 // The work folder lives as long as the run: nothing of it is left once the list is written.
-std::optional<HarvestCommand::Outcome> HarvestCommand::harvest()
+std::optional<HarvestEnding> HarvestCommand::harvest()
 {
     const WorkFolder folder;
     if (!folder.isValid()) {
         m_console.tell(u"cannot make a work folder for the page files: "_s + folder.errorString());
         return std::nullopt;
     }
-    HarvestRun run(m_controls, m_table, {m_fetcher, m_yielder, m_prompter}, folder.path(), m_request.site.authority());
+    HarvestRun run(m_table, {m_fetcher, m_yielder}, folder.path(), m_request.site.authority());
+    listen(run);
+    const QString pageCount = ClampedPageCount(m_request.pageCount);
     m_run = &run;
-    run.Command1_Click();
+    const HarvestEnding ending = run.start([&pageCount] { return pageCount; });
     m_run = nullptr;
-    return Outcome{m_abandoned, run.cancelRequested(), run.lastFailure()};
+    return ending;
+}
+
+void HarvestCommand::listen(HarvestRun& run)
+{
+    QObject::connect(&run, &HarvestRun::pageStarted, &run,
+                     [this](int number, int, const QString& pageCountText, const QUrl& address) {
+                         m_page = {number, address, m_table.count()};
+                         m_reporter.setCaption(PageCaption(number, pageCountText));
+                         m_reporter.pageStarted();
+                     });
+    QObject::connect(&run, &HarvestRun::parseProgressed, &run,
+                     [this](ParseStage, int value, int maximum) { m_reporter.setPageProgress(value, maximum); });
+    QObject::connect(&run, &HarvestRun::entryAppended, &run,
+                     [this](int rowCount) { m_reporter.setRows(QString::number(rowCount)); });
+    QObject::connect(&run, &HarvestRun::pageEnded, &run, [this] { onPageEnded(); });
+    QObject::connect(&run, &HarvestRun::finished, &run, [this](HarvestEnding ending, const QString& reason) {
+        m_failure = reason;
+        if (const QString verdict = EndingCaption(ending); !verdict.isEmpty())
+            m_reporter.setCaption(verdict);
+    });
 }
 
 // A failure keeps the rows harvested before it, as the window's table does: they are still
 // written, and the status tells the failure.
-int HarvestCommand::verdictStatus(const Outcome& outcome)
+int HarvestCommand::endingStatus(HarvestEnding ending)
 {
-    if (outcome.failure && outcome.failure->fetch) {
-        m_console.tell(u"cannot fetch page %1 (%2): %3"_s.arg(
-            QString::number(m_page.number), m_page.address.toDisplayString(), outcome.failure->reason));
+    switch (ending) {
+    case HarvestEnding::FetchFailed:
+        m_console.tell(u"cannot fetch page %1 (%2): %3"_s.arg(QString::number(m_page.number),
+                                                              m_page.address.toDisplayString(), m_failure));
         return ExitStatus::Unreachable;
-    }
-    if (outcome.failure) {
-        m_console.tell(u"the harvest cannot go on: "_s + outcome.failure->reason);
+    case HarvestEnding::Failed:
+        m_console.tell(u"the harvest cannot go on: "_s + m_failure);
         return ExitStatus::FileFailure;
-    }
-    if (outcome.stopped)
+    case HarvestEnding::Stopped:
+    case HarvestEnding::Abandoned:
         return ExitStatus::Stopped;
+    case HarvestEnding::Completed:
+        break;
+    }
     if (m_table.count() == 0) {
         m_console.tell(u"no proxy rows found on any page"_s);
         return ExitStatus::No;
@@ -115,14 +138,8 @@ int HarvestCommand::writeList()
     return ExitStatus::FileFailure;
 }
 
-void HarvestCommand::onPageFetch(const QUrl& address)
-{
-    m_page = {m_page.number + 1, address, m_table.count()};
-    m_reporter.pageStarted();
-}
-
 // A page without rows does not stop the run, but it is how a changed site shows.
-void HarvestCommand::onPageDone()
+void HarvestCommand::onPageEnded()
 {
     m_reporter.pageDone();
     if (m_table.count() != m_page.rowsBefore)

@@ -1,16 +1,15 @@
 #pragma once
 
 #include "CliArguments.h"
-#include "CliHarvestControls.h"
-#include "ConsolePrompter.h"
-#include "HarvestRun.h"
+#include "HarvestEvents.h"
 #include "ProgressReporter.h"
 #include "ProxyTable.h"
-#include "WatchedPageFetcher.h"
 
 #include <QUrl>
 
 class EventYielder;
+class HarvestRun;
+class PageFetcher;
 
 // `varnholt-cli harvest`: the window's harvest run on the command line, and the list the save
 // window would write from it.
@@ -29,14 +28,7 @@ public:
     void interrupt();
 
 private:
-    struct Outcome
-    {
-        bool abandoned = false;
-        bool stopped = false;
-        std::optional<HarvestRun::Failure> failure;
-    };
-
-    // The page the run is on, as the fetches it asks for tell.
+    // The page the run is on.
     struct Page
     {
         int number = 0;
@@ -44,21 +36,19 @@ private:
         int rowsBefore = 0;
     };
 
-    std::optional<Outcome> harvest();
-    int verdictStatus(const Outcome& outcome);
+    std::optional<HarvestEnding> harvest();
+    void listen(HarvestRun& run);
+    int endingStatus(HarvestEnding ending);
     int writeList();
-    void onPageFetch(const QUrl& address);
-    void onPageDone();
+    void onPageEnded();
 
     HarvestRequest m_request;
     Console& m_console;
     ProgressReporter m_reporter;
-    CliHarvestControls m_controls;
-    WatchedPageFetcher m_fetcher;
+    PageFetcher& m_fetcher;
     EventYielder& m_yielder;
-    ConsolePrompter m_prompter;
     ProxyTable m_table;
     Page m_page;
+    QString m_failure; // why the run failed, when it did
     HarvestRun* m_run = nullptr; // while a run is under way
-    bool m_abandoned = false;
 };

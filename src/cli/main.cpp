@@ -8,7 +8,7 @@
 #include "InterruptNotifier.h"
 #include "LinuxIcmpLibrary.h"
 #include "LinuxSocketLibrary.h"
-#include "PingVerdict.h"
+#include "PingReport.h"
 #include "WhoisCommand.h"
 
 #include <QCoreApplication>

@@ -24,6 +24,7 @@ Form2::Form2(const ProxyTable& table, SaveFilePrompter& files, MessagePrompter& 
     , m_programFolder(std::move(programFolder))
 {
     SetUpToolWindow(*this, u"Save Proxy List..."_s, TwipsSize(4335, 1695));
+    KeepOpenOnEscape(*this);
     buildControls();
 }
 
@@ -47,7 +48,7 @@ void Form2::buildControls()
     m_allData->setObjectName(u"Check1"_s);
     m_allData->setGeometry(TwipsRect(120, 1080, 2175, 255));
 
-    // Neither button answers Enter: the user saves by choosing "&Ok" on purpose.
+    // Neither button answers Enter or Esc: the user saves or cancels on purpose.
     QPushButton* ok = MakeButton(this, u"Command1"_s, u"&Ok"_s, TwipsRect(3000, 870, 1215, 345));
     QPushButton* cancel = MakeButton(this, u"Command2"_s, u"&Cancel"_s, TwipsRect(3000, 1230, 1215, 345));
 
@@ -76,7 +77,7 @@ ListFormat Form2::chosenFormat() const
 void Form2::Command1_Click()
 {
     const SaveFileRequest request{u"Save Proxy List As..."_s, u"Text Files (*.txt)"_s,
-                                  InitialSaveFolder(m_programFolder), u"results.txt"_s};
+                                  InitialSaveFolder(m_programFolder), u"results.txt"_s, SaveFileRequest::Appends};
     const std::optional<QString> path = m_files.askSaveFileName(request);
     if (!path)
         return;

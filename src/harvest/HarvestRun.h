@@ -1,45 +1,48 @@
 #pragma once
 
+#include "HarvestEvents.h"
 #include "PageParser.h"
 
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
-#include <optional>
+#include <functional>
 
 class EventYielder;
-class HarvestControls;
-class MessagePrompter;
 class PageFetcher;
 class ProxyTable;
 
 // A harvest run: fetches consecutive pages of the proxy-list site one after another and fills
-// the proxy table from them. It runs on the UI thread as one long call; window events are
-// handled while a page is parsed, so a cancel can be asked for at any time and is honoured at
-// the next page boundary.
-class HarvestRun final
+// the proxy table from them, telling what happens as it goes. It runs on the UI thread as one
+// long call; window events are handled while a page is fetched or parsed, so a cancel can be
+// asked for at any moment and is honoured at the next page boundary.
+class HarvestRun final : public QObject
 {
+    Q_OBJECT
     Q_DISABLE_COPY_MOVE(HarvestRun)
 
 public:
     static constexpr auto DefaultSiteHost = "proxylist.varnholt.example";
-    static constexpr auto StartCaption = "&Get List!";
-    static constexpr auto CancelCaption = "&Cancel";
 
     struct Services
     {
         PageFetcher& fetcher;
         EventYielder& yielder;
-        MessagePrompter& prompter;
     };
 
-    HarvestRun(HarvestControls& controls, ProxyTable& table, Services services, QString workFolder,
-               QString siteAuthority = QString::fromLatin1(DefaultSiteHost));
+    // The page count as typed, read again before every page.
+    using PageCountSource = std::function<QString()>;
 
-    // The start/cancel button: starts a run and returns when it has ended, or, while a run is
-    // active, asks it to stop and returns at once.
-    void Command1_Click();
+    HarvestRun(ProxyTable& table, Services services, QString workFolder,
+               QString siteAuthority = QString::fromLatin1(DefaultSiteHost), QObject* parent = nullptr);
 
+    // Empties the table and harvests until the page count is reached, a cancel is honoured, a
+    // step fails or the run is abandoned; returns then, after finished(). Call only while no
+    // run is active.
+    HarvestEnding start(const PageCountSource& pageCount);
+    // The page in progress is completed and its rows stay; no further page is asked for.
+    void requestCancel();
     // The program is ending: the run stops where it stands, without finishing its page.
     void abandon();
 
@@ -47,25 +50,25 @@ public:
     bool cancelRequested() const { return m_cancelRequested; }
     QUrl listAddress(int offset) const;
 
-    // Why the last run ended on a failure, which the window passes over in silence; a front
-    // end that can speak up reads it here. Nothing when the last run did not fail.
-    struct Failure
-    {
-        bool fetch = false; // a page could not be fetched, rather than stored or counted
-        QString reason;
-    };
-    const std::optional<Failure>& lastFailure() const { return m_lastFailure; }
+Q_SIGNALS:
+    void started(); // the table has been emptied
+    void pageStarted(int number, int pageCount, const QString& pageCountText, const QUrl& address);
+    void parseProgressed(ParseStage stage, int value, int maximum);
+    void entryAppended(int rowCount);
+    void pageEnded(int pagesDone);
+    // The reason says why a run failed; it is empty for every other ending.
+    void finished(HarvestEnding ending, const QString& reason);
 
 private:
-    enum class Ending { Completed, Failed, Abandoned };
+    struct Ending
+    {
+        HarvestEnding ending = HarvestEnding::Completed;
+        QString reason;
+    };
 
-    void clampPageCount();
-    Ending RetrievePages();
-    Ending retrievePage(int offset, int pageNumber, double pageCount);
-    void showVerdict(Ending ending);
-    Ending fail(bool fetch, QString reason);
+    Ending RetrievePages(const PageCountSource& pageCount);
+    Ending retrievePage(int offset, int number, const QString& pageCountText, double pageCount);
 
-    HarvestControls& m_controls;
     ProxyTable& m_table;
     Services m_services;
     PageParser m_parser;
@@ -73,5 +76,4 @@ private:
     bool m_cancelRequested = false;
     bool m_active = false;
     bool m_abandoned = false;
-    std::optional<Failure> m_lastFailure;
 };

@@ -1,9 +1,6 @@
 #include "PageParser.h"
 
 #include "EventYielder.h"
-#include "HarvestControls.h"
-#include "PlainText.h"
-#include "ProgressDisplay.h"
 #include "ProxyTable.h"
 
 #include <QDir>
@@ -61,8 +58,8 @@ bool IsRowMarker(QByteArrayView line)
     return TrimSpaces(line) == RowMarker;
 }
 
-PageParser::PageParser(HarvestControls& controls, ProxyTable& table, EventYielder& yielder, QString workFolder)
-    : m_controls(controls)
+PageParser::PageParser(ProxyTable& table, EventYielder& yielder, QString workFolder, QObject* parent)
+    : QObject(parent)
     , m_table(table)
     , m_yielder(yielder)
     , m_workFolder(std::move(workFolder))
@@ -104,36 +101,27 @@ LineCount PageParser::CountLines(const QString& path)
     return counted;
 }
 
-PageParser::Step PageParser::countInto(const QString& path)
+// A stage begins with counting the lines it will read, which gives its progress maximum.
+PageParser::Step PageParser::beginStage(ParseStage stage, const QString& path)
 {
     const LineCount counted = CountLines(path);
-    if (counted.status == FileStatus::NotFound)
-        return Step::Skipped;
     if (counted.status == FileStatus::Failed)
         return Step::Failed;
-    m_controls.pageBar().setMaximum(counted.lines);
+    if (counted.status == FileStatus::Ok)
+        m_maximum = counted.lines;
+    Q_EMIT progressed(stage, 0, m_maximum);
     return Step::Done;
 }
 
 void PageParser::ParsePage()
 {
-    ProgressDisplay& bar = m_controls.pageBar();
-    bar.setValue(0);
-    if (countInto(pageFilePath()) == Step::Failed)
+    if (beginStage(ParseStage::Parsing, pageFilePath()) == Step::Failed)
         return;
-    bar.setCaption(QStringLiteral("Parsing Data..."));
     if (DeleteFile(cellFilePath()) == FileStatus::Failed || extractCells() == Step::Failed)
         return;
-
-    bar.setValue(0);
-    if (countInto(cellFilePath()) == Step::Failed)
+    if (beginStage(ParseStage::Extracting, cellFilePath()) == Step::Failed || buildEntries() == Step::Failed)
         return;
-    bar.setCaption(QStringLiteral("Extracting Proxys..."));
-    if (buildEntries() == Step::Failed)
-        return;
-
-    bar.setValue(0);
-    bar.setCaption(QStringLiteral("Current Page Extraction Complete."));
+    Q_EMIT progressed(ParseStage::Complete, 0, m_maximum);
     DeleteMatching(m_workFolder, QStringLiteral("*.tmp"));
 }
 
@@ -149,7 +137,7 @@ PageParser::Step PageParser::extractCells()
     if (pageOpened == FileStatus::Failed || cells.open() != FileStatus::Ok || pageOpened == FileStatus::NotFound)
         return Step::Failed;
 
-    ProgressDisplay& bar = m_controls.pageBar();
+    int lines = 0;
     int markers = 0;
     int capturedRows = 0;
     while (!page.atEnd()) {
@@ -166,7 +154,7 @@ PageParser::Step PageParser::extractCells()
                     break;
             }
         }
-        bar.setValue(bar.value() + 1);
+        Q_EMIT progressed(ParseStage::Parsing, ++lines, m_maximum);
     }
     if (page.failed() || !cells.close())
         return Step::Failed;
@@ -181,7 +169,7 @@ PageParser::Step PageParser::buildEntries()
     if (cells.open() != FileStatus::Ok)
         return Step::Failed;
 
-    ProgressDisplay& bar = m_controls.pageBar();
+    int lines = 0;
     QString entryText;
     int cellCount = 0;
     while (!cells.atEnd()) {
@@ -189,18 +177,16 @@ PageParser::Step PageParser::buildEntries()
         if (!line.isEmpty()) {
             entryText += QString::fromUtf8(line) + u':';
             if (++cellCount == CellsPerEntry) {
-                const std::optional<ProxyEntry> entry = ProxyEntry::fromEntryText(entryText);
-                if (!entry)
+                if (!m_table.AddProxyEntry(entryText))
                     return Step::Failed;
-                m_table.append(*entry);
                 entryText.clear();
                 cellCount = 0;
-                m_controls.setReceivedText(QString::number(m_table.count()));
+                Q_EMIT entryAppended(m_table.count());
                 if (!yieldAndContinue())
                     return Step::Failed;
             }
         }
-        bar.setValue(bar.value() + 1);
+        Q_EMIT progressed(ParseStage::Extracting, ++lines, m_maximum);
     }
     return cells.failed() ? Step::Failed : Step::Done;
 }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "HarvestEvents.h"
 #include "TextFiles.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 
 class EventYielder;
-class HarvestControls;
 class ProxyTable;
 
 // The text of the first table cell on a page line: what follows the first "<td>" up to the
@@ -25,16 +26,18 @@ struct LineCount
 
 // Turns one downloaded page, held in the page file, into rows of the proxy table. It works in
 // two passes through files and never holds the page in memory: the cells of the page's proxy
-// rows go to the cell file, which is then read back and cut into entries of five cells.
-class PageParser final
+// rows go to the cell file, which is then read back and cut into entries of five cells. It
+// tells how far it has come and every entry it appends.
+class PageParser final : public QObject
 {
+    Q_OBJECT
     Q_DISABLE_COPY_MOVE(PageParser)
 
 public:
     static constexpr auto PageFileName = "temp.tmp";
     static constexpr auto CellFileName = "temp2.tmp";
 
-    PageParser(HarvestControls& controls, ProxyTable& table, EventYielder& yielder, QString workFolder);
+    PageParser(ProxyTable& table, EventYielder& yielder, QString workFolder, QObject* parent = nullptr);
 
     // Parses the page file, appends its rows and deletes every "*.tmp" file of the work
     // folder. A missing file passes over the step that needed it; any other failure ends the
@@ -50,17 +53,23 @@ public:
     QString pageFilePath() const;
     QString cellFilePath() const;
 
+Q_SIGNALS:
+    // The value rises by one per line read, up to the maximum: the lines of the file the stage
+    // reads. A stage begins with the value 0; Complete ends the page.
+    void progressed(ParseStage stage, int value, int maximum);
+    void entryAppended(int rowCount);
+
 private:
     enum class Step { Done, Skipped, Failed };
 
-    Step countInto(const QString& path);
+    Step beginStage(ParseStage stage, const QString& path);
     Step extractCells();
     Step buildEntries();
     bool yieldAndContinue();
 
-    HarvestControls& m_controls;
     ProxyTable& m_table;
     EventYielder& m_yielder;
     QString m_workFolder;
+    int m_maximum = 0; // kept when a file to count is missing, as a progress bar keeps it
     bool m_abandoned = false;
 };

@@ -7,6 +7,14 @@ void ProxyTable::append(const ProxyEntry& entry)
         select(row);
 }
 
+bool ProxyTable::AddProxyEntry(QStringView entryText)
+{
+    const std::optional<ProxyEntry> entry = ProxyEntry::fromEntryText(entryText);
+    if (entry)
+        append(*entry);
+    return entry.has_value();
+}
+
 void ProxyTable::clear()
 {
     m_model.clear();

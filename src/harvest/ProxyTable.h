@@ -18,6 +18,9 @@ public:
     // Appends a row. The first row of an empty table becomes the selected row, as in a list
     // view of this kind, so that the list actions have a row to act on.
     void append(const ProxyEntry& entry);
+    // Appends the row an entry text describes (five fields, each followed by ":"); false, and
+    // nothing appended, for a text of fewer than five pieces.
+    bool AddProxyEntry(QStringView entryText);
     void clear();
 
     int count() const { return m_model.count(); }

@@ -17,6 +17,7 @@ namespace {
 constexpr quint16 RequestedVersion = 0x0101; // 1.1: major number in the low byte
 constexpr int MinSockets = 1;
 constexpr qsizetype LargestRequest = 32767; // the request size is a signed 16-bit count
+constexpr qint32 LargestAddressPart = 255;
 
 struct StatusText
 {
@@ -83,11 +84,10 @@ qint32 Ping(const PingPlatform& platform, const QString& address, const QString&
 {
     SocketsInitialize(platform.sockets, platform.prompter); // the echo is tried whatever the library said
     const IcmpHandle handle = platform.icmp.IcmpCreateFile();
-    const std::optional<qint32> destination = AddressToLong(address);
     quint32 replies = 0;
-    if (destination) {
+    if (IsDottedQuad(address)) {
         const QByteArray request = data.left(LargestRequest).toLatin1();
-        replies = platform.icmp.IcmpSendEcho(handle, *destination, request,
+        replies = platform.icmp.IcmpSendEcho(handle, *AddressToLong(address), request,
                                              std::as_writable_bytes(std::span(&reply, 1)), timeout);
     } else {
         reply.Status = IpStatus::BadDestination;
@@ -97,6 +97,15 @@ qint32 Ping(const PingPlatform& platform, const QString& address, const QString&
     platform.icmp.IcmpCloseHandle(handle);
     SocketsCleanup(platform.sockets, platform.prompter);
     return result;
+}
+
+bool IsDottedQuad(const QString& text)
+{
+    const QList<QStringView> parts = QStringView(text).split(u'.');
+    return parts.size() == 4 && std::all_of(parts.begin(), parts.end(), [](QStringView part) {
+               const std::optional<qint32> number = WholeNumber(part);
+               return number && IsAsciiDigit(part.front()) && *number <= LargestAddressPart;
+           });
 }
 
 std::optional<qint32> AddressToLong(const QString& text)

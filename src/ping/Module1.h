@@ -21,8 +21,9 @@ struct PingPlatform
 
 // Sends one ICMP echo carrying the data to the dotted IPv4 address and waits at most the
 // time-out for the answer; the reply record then holds what the echo call left in it.
-// Returns the round-trip time when a reply came, the negated status otherwise. An address
-// that does not convert is not sent to: its status is Bad Destination.
+// Returns the round-trip time when a reply came, the negated status otherwise. Only a dotted
+// address of four parts from 0 to 255 is sent to; any other is a bad destination, since it
+// would be pinged as another host than the one named (300.1.1.1 as 44.1.1.1, 1.2.3 as 0.0.0.0).
 qint32 Ping(const PingPlatform& platform, const QString& address, const QString& data, qint16 timeout,
             EchoReply& reply);
 
@@ -31,6 +32,9 @@ qint32 Ping(const PingPlatform& platform, const QString& address, const QString&
 // fewer than four parts; nothing for one that cannot be converted: a fifth part, or an empty
 // part or one that is no whole number in the signed 32-bit range.
 std::optional<qint32> AddressToLong(const QString& text);
+
+// Four parts of decimal digits, each from 0 to 255.
+bool IsDottedQuad(const QString& text);
 
 // The English text of an echo's status code; "Unknown Error" for a code it does not know.
 QString IcmpStatusText(qint32 status);

@@ -1,13 +1,24 @@
 #pragma once
 
-#include <QtGlobal>
+#include "MessagePrompter.h"
+#include "Module1.h"
 
-class IcmpLibrary;
-class MessagePrompter;
-class ProxyTable;
-class SocketLibrary;
+#include <QString>
 
-// "&Ping...": one ICMP echo to the selected proxy's address, and the verdict in a message box.
+// What one ping came to, and how the window tells it: a message box with this text, title and
+// icon.
+struct PingVerdict
+{
+    bool alive = false;
+    qint32 roundTripTime = 0; // milliseconds, as the reply record holds it
+    QString statusText;
+    QString message; // three lines joined by CR LF: the verdict, the delay and the status
+    QString title;
+    MessageStyle style = MessageStyle::Stop;
+};
+
+// "&Ping...": one ICMP echo to a proxy's address, and its verdict. Anything the socket library
+// has to say comes up during the ping, before the verdict.
 class PingCommand final
 {
     Q_DISABLE_COPY_MOVE(PingCommand)
@@ -15,14 +26,11 @@ class PingCommand final
 public:
     static constexpr qint16 TimeoutMs = 500;
 
-    PingCommand(const ProxyTable& table, MessagePrompter& prompter, IcmpLibrary& icmp, SocketLibrary& sockets);
+    explicit PingCommand(PingPlatform platform);
 
-    // Blocks the caller while the echo is awaited and until the user has closed the verdict.
-    void Command6_Click();
+    // Blocks the caller while the echo is awaited, at most the time-out.
+    PingVerdict ping(const QString& address);
 
 private:
-    const ProxyTable& m_table;
-    MessagePrompter& m_prompter;
-    IcmpLibrary& m_icmp;
-    SocketLibrary& m_sockets;
+    PingPlatform m_platform;
 };

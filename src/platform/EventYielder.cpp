@@ -17,6 +17,11 @@ void ThrottledEventYielder::yield()
         return;
     if (m_sinceLastYield.elapsed() < m_interval.count())
         return;
+    yieldNow();
+}
+
+void ThrottledEventYielder::yieldNow()
+{
     QCoreApplication::processEvents();
     m_sinceLastYield.restart();
 }

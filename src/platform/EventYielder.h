@@ -9,7 +9,11 @@ class EventYielder
 {
 public:
     virtual ~EventYielder() = default;
+    // Cheap enough to call for every line read: the events may wait a few milliseconds more.
     virtual void yield() = 0;
+    // The events run now, however little time has passed: at a point where a click must have
+    // been seen before the operation goes on.
+    virtual void yieldNow() = 0;
 };
 
 // Handles the waiting events only when a few milliseconds have passed since it last did:
@@ -21,6 +25,7 @@ public:
     explicit ThrottledEventYielder(std::chrono::milliseconds interval = std::chrono::milliseconds(8));
 
     void yield() override;
+    void yieldNow() override;
 
 private:
     QElapsedTimer m_sinceLastYield;

@@ -57,7 +57,7 @@ FetchResult HttpPageFetcher::fetch(const QUrl& address, QIODevice& sink)
     });
     deadline.start(m_requestTimeout);
     if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec();
     copyAvailable(sink);
     m_reply.clear();
 
@@ -101,15 +101,15 @@ FetchResult HttpPageFetcher::result() const
 {
     switch (m_abort) {
     case Abort::None:
-        return {true, QString(), m_received};
+        return {true, QString()};
     case Abort::TimedOut:
-        return {false, tr("The request timed out."), m_received};
+        return {false, tr("The request timed out.")};
     case Abort::TooLarge:
-        return {false, tr("The page is larger than %1 bytes.").arg(m_largestBody), m_received};
+        return {false, tr("The page is larger than %1 bytes.").arg(m_largestBody)};
     case Abort::SinkFailed:
-        return {false, tr("The page could not be stored."), m_received};
+        return {false, tr("The page could not be stored.")};
     case Abort::Cancelled:
-        return {false, tr("The transfer was cancelled."), m_received};
+        return {false, tr("The transfer was cancelled.")};
     }
     return {};
 }

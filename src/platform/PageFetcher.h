@@ -9,11 +9,11 @@ struct FetchResult
 {
     bool ok = false;
     QString error; // why the fetch failed; empty when it succeeded
-    qint64 bytes = 0; // body bytes written to the sink
 };
 
-// Fetches one document with an HTTP GET and blocks until it has arrived or failed. The window
-// keeps repainting meanwhile, but no user input is handled until the fetch returns.
+// Fetches one document with an HTTP GET and returns when it has arrived or failed. Every
+// waiting event is handled meanwhile, user input included: the window stays usable, and a
+// handler may cancel the fetch.
 class PageFetcher
 {
 public:

@@ -1,7 +1,6 @@
 #include "ClosedPort.h"
 #include "CountingYielder.h"
 #include "DemoListSite.h"
-#include "FakeHarvestControls.h"
 #include "FakeWhoisServer.h"
 #include "HarvestRun.h"
 #include "HttpPageFetcher.h"
@@ -9,7 +8,6 @@
 #include "NetworkNamespace.h"
 #include "PlainText.h"
 #include "ProxyTable.h"
-#include "RecordingPrompter.h"
 #include "ScriptedHttpServer.h"
 #include "WhoisSession.h"
 
@@ -103,13 +101,11 @@ Finished RunCli(const QStringList& arguments)
 void HarvestInProcess(ProxyTable& table, const QString& authority, const QString& pageCount)
 {
     QTemporaryDir folder;
-    FakeHarvestControls controls;
-    controls.pageCount = pageCount;
     HttpPageFetcher fetcher;
     CountingYielder yielder;
-    RecordingPrompter prompter;
-    HarvestRun run(controls, table, {fetcher, yielder, prompter}, folder.path(), authority);
-    run.Command1_Click();
+    HarvestRun run(table, {fetcher, yielder}, folder.path(), authority);
+    const QString clamped = ClampedPageCount(pageCount);
+    run.start([&clamped] { return clamped; });
 }
 
 // What the save window writes for the rows of those pages.
@@ -350,8 +346,8 @@ void TstCli::pageCountFollowsTheWindowsRules()
     const Finished cli = RunCli(QStringList{u"harvest"_s, u"--site"_s, siteAuthority()} + pagesOption);
 
     QCOMPARE(cli.exitCode, 0);
-    QCOMPARE(m_site->targetsServed().size(), pages);
-    QCOMPARE(OffsetOf(m_site->targetsServed().last()), (pages - 1) * 100);
+    QCOMPARE(m_site->targetsRequested().size(), pages);
+    QCOMPARE(OffsetOf(m_site->targetsRequested().last()), (pages - 1) * 100);
     QCOMPARE(cli.out.count("\r\n"), pages * 100);
     const QByteArray lastCaption = u"Retrieving Page %1/%2... "_s.arg(QString::number(pages), captionCount).toUtf8();
     QVERIFY2(cli.err.contains(lastCaption), cli.err.constData());

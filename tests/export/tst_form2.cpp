@@ -146,6 +146,7 @@ void TstForm2::savesInTheChosenFormatAndCloses()
     QCOMPARE(asked.filter, u"Text Files (*.txt)"_s);
     QCOMPARE(asked.folder, m_dir->path());
     QCOMPARE(asked.fileName, u"results.txt"_s);
+    QCOMPARE(asked.existing, SaveFileRequest::Appends); // so nobody asks whether to replace it
     QCOMPARE(ReadAll(m_listFile), expected);
     QVERIFY(window.messages.messages.isEmpty());
     QVERIFY(!window.form.isVisible());
@@ -170,11 +171,12 @@ void TstForm2::failedSaveNamesTheFileAndStaysOpen()
 
 void TstForm2::writesNothingUnlessAFileIsChosen_data()
 {
-    QTest::addColumn<QString>("action"); // a button, or Return in the separator box
+    QTest::addColumn<QString>("action"); // a button, or Return or Escape in the separator box
     QTest::addColumn<bool>("dialogDismissed");
     QTest::addColumn<int>("questions");
     QTest::addColumn<bool>("staysOpen");
     QTest::newRow("Enter does not save") << u"Return"_s << false << 0 << true;
+    QTest::newRow("Esc does not close") << u"Escape"_s << false << 0 << true;
     QTest::newRow("Cancel closes without asking") << u"Command2"_s << false << 0 << false;
     QTest::newRow("file dialog dismissed") << u"Command1"_s << true << 1 << true;
 }
@@ -187,9 +189,9 @@ void TstForm2::writesNothingUnlessAFileIsChosen()
     QFETCH(bool, staysOpen);
     SaveWindow window(m_dir->path(), dialogDismissed ? std::nullopt : std::optional(m_listFile));
 
-    if (action == u"Return"_s) {
+    if (action == u"Return"_s || action == u"Escape"_s) {
         window.separator()->setFocus();
-        QTest::keyClick(window.separator(), Qt::Key_Return);
+        QTest::keyClick(window.separator(), action == u"Return"_s ? Qt::Key_Return : Qt::Key_Escape);
     } else {
         window.click(action);
     }

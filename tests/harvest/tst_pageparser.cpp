@@ -1,5 +1,4 @@
 #include "CountingYielder.h"
-#include "FakeHarvestControls.h"
 #include "PageParser.h"
 #include "ProxyTable.h"
 
@@ -79,8 +78,18 @@ private Q_SLOTS:
 private:
     void parse(const QByteArray& page);
 
+    // What the parser told: the captions of its stages in order, where its progress stands,
+    // and the row count of its last entry.
+    struct Told
+    {
+        QStringList captions;
+        int value = 0;
+        int maximum = 0;
+        QString received;
+    };
+
     std::unique_ptr<QTemporaryDir> m_folder;
-    FakeHarvestControls m_controls;
+    Told m_told;
     ProxyTable m_table;
     CountingYielder m_yielder;
     std::unique_ptr<PageParser> m_parser;
@@ -90,9 +99,17 @@ void TstPageParser::init()
 {
     m_folder = std::make_unique<QTemporaryDir>();
     QVERIFY(m_folder->isValid());
-    m_controls = {};
+    m_told = {};
     m_table.clear();
-    m_parser = std::make_unique<PageParser>(m_controls, m_table, m_yielder, m_folder->path());
+    m_parser = std::make_unique<PageParser>(m_table, m_yielder, m_folder->path());
+    connect(m_parser.get(), &PageParser::progressed, this, [this](ParseStage stage, int value, int maximum) {
+        if (m_told.captions.isEmpty() || m_told.captions.last() != StageCaption(stage))
+            m_told.captions.append(StageCaption(stage));
+        m_told.value = value;
+        m_told.maximum = maximum;
+    });
+    connect(m_parser.get(), &PageParser::entryAppended, this,
+            [this](int rowCount) { m_told.received = QString::number(rowCount); });
 }
 
 void TstPageParser::parse(const QByteArray& page)
@@ -195,27 +212,26 @@ void TstPageParser::groupsCellsInFives()
 void TstPageParser::barsAndCounterFollowThePage()
 {
     parse(HeaderRows() + Rows(3));
-    QCOMPARE(m_controls.page.captions,
+    QCOMPARE(m_told.captions,
              (QStringList{u"Parsing Data..."_s, u"Extracting Proxys..."_s, u"Current Page Extraction Complete."_s}));
-    QCOMPARE(m_controls.page.value(), 0);
+    QCOMPARE(m_told.value, 0);
     // Three rows of five cells, one link and two tag lines each: from the fifth marker on,
     // every line but the links writes one cell line.
-    QCOMPARE(m_controls.page.maximum(), 3 * 7 + 1);
-    QCOMPARE(m_controls.received, u"3"_s);
+    QCOMPARE(m_told.maximum, 3 * 7 + 1);
+    QCOMPARE(m_told.received, u"3"_s);
     QVERIFY(m_yielder.yields >= 3);
 }
 
 void TstPageParser::counterShowsTheTableTotal()
 {
     m_table.append({u"9.9.9.9"_s, u"1"_s, u"HTTP"_s, u"Italy"_s, u"today"_s});
-    m_controls.received = u"1"_s;
     parse(HeaderRows() + Rows(2));
-    QCOMPARE(m_controls.received, u"3"_s);
+    QCOMPARE(m_told.received, u"3"_s);
 
-    m_controls.received = u"unchanged"_s;
+    m_told.received = u"unchanged"_s;
     parse(HeaderRows());
-    QCOMPARE(m_controls.received, u"unchanged"_s);
-    QCOMPARE(m_controls.page.caption(), u"Current Page Extraction Complete."_s);
+    QCOMPARE(m_told.received, u"unchanged"_s);
+    QCOMPARE(m_told.captions.last(), u"Current Page Extraction Complete."_s);
 }
 
 void TstPageParser::sweepIsConfinedToTheWorkFolder()
@@ -251,7 +267,7 @@ void TstPageParser::missingPageFileAddsNothing()
     m_parser->ParsePage();
     QCOMPARE(m_table.count(), 0);
     // The parse ends at the start of its first pass.
-    QCOMPARE(m_controls.page.caption(), u"Parsing Data..."_s);
+    QCOMPARE(m_told.captions, QStringList{u"Parsing Data..."_s});
 }
 
 void TstPageParser::survivesHugeAndBinaryLines_data()
@@ -273,7 +289,7 @@ void TstPageParser::survivesHugeAndBinaryLines()
     QFETCH(QStringList, entries);
     parse(page);
     QCOMPARE(EntryTexts(m_table), entries);
-    QCOMPARE(m_controls.page.caption(), u"Current Page Extraction Complete."_s);
+    QCOMPARE(m_told.captions.last(), u"Current Page Extraction Complete."_s);
 }
 
 void TstPageParser::countLinesFollowsTheLineEnds_data()

@@ -1,10 +1,8 @@
 #include "CountingYielder.h"
 #include "DemoListSite.h"
-#include "FakeHarvestControls.h"
-#include "HarvestRun.h"
+#include "HarvestRecorder.h"
 #include "HttpPageFetcher.h"
 #include "ProxyTable.h"
-#include "RecordingPrompter.h"
 #include "ScriptedHttpServer.h"
 
 #include <QDir>
@@ -31,27 +29,6 @@ const QByteArray FirstPageTarget = "/index.pl/proxy_list?order=&offset=0";
 
 // Passes every fetch on to the real fetcher and keeps what each came to, which the run itself
 // does not show.
-class RecordingFetcher final : public PageFetcher
-{
-public:
-    explicit RecordingFetcher(PageFetcher& fetcher)
-        : m_fetcher(fetcher)
-    {
-    }
-
-    FetchResult fetch(const QUrl& address, QIODevice& sink) override
-    {
-        results.append(m_fetcher.fetch(address, sink));
-        return results.last();
-    }
-    void cancel() override { m_fetcher.cancel(); }
-
-    QList<FetchResult> results;
-
-private:
-    PageFetcher& m_fetcher;
-};
-
 // Writes the bytes one at a time with a pause between them, for as long as the peer listens.
 void Drip(QTcpSocket& socket, const QByteArray& bytes, std::chrono::milliseconds pause)
 {
@@ -126,17 +103,15 @@ private Q_SLOTS:
     void garbageBodyIsAPageWithoutRows();
 
 private:
-    void run(const Misbehaviour& misbehaviour, qint64 bodyCap, std::chrono::milliseconds timeout);
+    HarvestLog run(const Misbehaviour& misbehaviour, qint64 bodyCap, std::chrono::milliseconds timeout,
+                   const QString& pageCount);
 
     DemoListSite m_site{DemoListSite::Options{}};
     std::unique_ptr<QTemporaryDir> m_folder;
-    std::unique_ptr<FakeHarvestControls> m_controls;
     std::unique_ptr<ProxyTable> m_table;
-    std::unique_ptr<HttpPageFetcher> m_http;
-    std::unique_ptr<RecordingFetcher> m_fetcher;
     CountingYielder m_yielder;
-    RecordingPrompter m_prompter;
     QByteArrayList m_targets;
+    QString m_reason;
     QByteArray m_secondRequestHead;
 };
 
@@ -144,14 +119,13 @@ void TstHostileListSite::init()
 {
     m_folder = std::make_unique<QTemporaryDir>();
     QVERIFY(m_folder->isValid());
-    m_controls = std::make_unique<FakeHarvestControls>();
     m_table = std::make_unique<ProxyTable>();
-    m_prompter.messages.clear();
     m_targets.clear();
     m_secondRequestHead.clear();
 }
 
-void TstHostileListSite::run(const Misbehaviour& misbehaviour, qint64 bodyCap, std::chrono::milliseconds timeout)
+HarvestLog TstHostileListSite::run(const Misbehaviour& misbehaviour, qint64 bodyCap, std::chrono::milliseconds timeout,
+                                   const QString& pageCount)
 {
     ScriptedHttpServer server([this, &misbehaviour](QTcpSocket& socket, const QByteArray& target) {
         if (target == FirstPageTarget)
@@ -160,13 +134,13 @@ void TstHostileListSite::run(const Misbehaviour& misbehaviour, qint64 bodyCap, s
             m_secondRequestHead = socket.property("head").toByteArray();
         misbehaviour(socket, target, m_site.page(100));
     });
-    m_http = std::make_unique<HttpPageFetcher>(timeout, bodyCap);
-    m_fetcher = std::make_unique<RecordingFetcher>(*m_http);
-    HarvestRun harvest(*m_controls, *m_table, HarvestRun::Services{*m_fetcher, m_yielder, m_prompter}, m_folder->path(),
-                       server.authority());
-    harvest.Command1_Click();
-    QVERIFY(!harvest.isActive());
+    HttpPageFetcher fetcher(timeout, bodyCap);
+    HarvestRun harvest(*m_table, HarvestRun::Services{fetcher, m_yielder}, m_folder->path(), server.authority());
+    HarvestRecorder recorder(harvest);
+    harvest.start([&pageCount] { return pageCount; });
     m_targets = server.targets();
+    m_reason = recorder.reason;
+    return recorder.log;
 }
 
 void TstHostileListSite::failedPageEndsTheRunKeepingEarlierRows_data()
@@ -246,22 +220,22 @@ void TstHostileListSite::failedPageEndsTheRunKeepingEarlierRows()
     QFETCH(QString, why);
     QFETCH(int, requests);
 
-    run(misbehaviour, bodyCap, std::chrono::milliseconds(timeoutMs));
+    const HarvestLog log = run(misbehaviour, bodyCap, std::chrono::milliseconds(timeoutMs), u"20"_s);
 
     // The client offers gzip and deflate and inflates what it gets, so the bomb is a real one.
     const QByteArrayList encodings = AcceptedEncodings(m_secondRequestHead);
     QVERIFY(encodings.contains("gzip") && encodings.contains("deflate"));
     QCOMPARE(m_targets.size(), 1 + requests);
-    QCOMPARE(m_fetcher->results.size(), 2);
-    QVERIFY(!m_fetcher->results.last().ok);
-    QCOMPARE(m_fetcher->results.last().error, why);
+    QVERIFY2(m_reason.startsWith(why), qPrintable(m_reason));
+    QCOMPARE(log,
+             (HarvestLog{{0, 100},
+                         {u"Retrieving Page 1/20..."_s, u"Retrieving Page 2/20..."_s},
+                         20,
+                         100,
+                         1,
+                         u"FetchFailed"_s,
+                         true}));
     QCOMPARE(m_table->count(), 100);
-    QCOMPARE(m_controls->received, u"100"_s);
-    QVERIFY(m_controls->listActionsEnabled);
-    QCOMPARE(m_controls->pages.caption(), u"Retrieving Page 2/20..."_s);
-    QCOMPARE(m_controls->page.caption(), u"Current Page Extraction Complete."_s);
-    QCOMPARE(m_controls->start, u"&Get List!"_s);
-    QVERIFY(m_prompter.messages.isEmpty());
 }
 
 void TstHostileListSite::garbageBodyIsAPageWithoutRows_data()
@@ -281,20 +255,16 @@ void TstHostileListSite::garbageBodyIsAPageWithoutRows_data()
 void TstHostileListSite::garbageBodyIsAPageWithoutRows()
 {
     QFETCH(QByteArray, body);
-    m_controls->pageCount = u"2"_s;
 
     const Misbehaviour answerWithGarbage = [&body](QTcpSocket& socket, const QByteArray&, const QByteArray&) {
         ScriptedHttpServer::answer(socket, "200 OK", body);
     };
-    run(answerWithGarbage, BodyCap, std::chrono::milliseconds(RequestTimeoutMs));
+    const HarvestLog log = run(answerWithGarbage, BodyCap, std::chrono::milliseconds(RequestTimeoutMs), u"2"_s);
 
     QCOMPARE(m_targets.size(), 2);
     QCOMPARE(m_table->count(), 100);
-    QVERIFY(m_controls->listActionsEnabled);
-    QCOMPARE(m_controls->pages.caption(), u"Extraction Completed."_s);
-    QCOMPARE(m_controls->page.caption(), u"Extraction Completed."_s);
+    QCOMPARE(log.ending, u"Completed"_s);
     QVERIFY(QDir(m_folder->path()).isEmpty());
-    QVERIFY(m_prompter.messages.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TstHostileListSite)

@@ -1,5 +1,4 @@
 #include "PingCommand.h"
-#include "ProxyTable.h"
 #include "RecordingPrompter.h"
 #include "ScriptedPlatform.h"
 
@@ -11,11 +10,6 @@ using Messages = QList<RecordingPrompter::Message>;
 
 namespace {
 
-ProxyEntry Proxy(const QString& address)
-{
-    return {address, u"8080"_s, u"anonymous"_s, u"Italy"_s, u"today"_s};
-}
-
 RecordingPrompter::Message Dead(const QString& lines)
 {
     return {lines, MessageStyle::Stop, u"IP Is Dead"_s};
@@ -26,13 +20,22 @@ RecordingPrompter::Message Alive(const QString& lines)
     return {lines, MessageStyle::Information, u"IP Is Alive"_s};
 }
 
-// The command, a table of one selected row and a scripted system under it.
+// The command over a scripted system; what it decides is told as the window would tell it.
 struct Fixture : ScriptedPlatform
 {
-    explicit Fixture(const QString& address) { table.append(Proxy(address)); }
+    explicit Fixture(QString address)
+        : address(std::move(address))
+    {
+    }
 
-    ProxyTable table;
-    PingCommand command{table, prompter, icmp, sockets};
+    void ping()
+    {
+        const PingVerdict verdict = command.ping(address);
+        prompter.showMessage(verdict.message, verdict.style, verdict.title);
+    }
+
+    QString address;
+    PingCommand command{{icmp, sockets, prompter}};
 };
 
 } // namespace
@@ -48,7 +51,6 @@ private slots:
     void refusesAnAddressItWouldNotPingAsShown();
     void socketLibraryMessagesComeBeforeTheVerdict();
     void eachPingStartsFromAnEmptyRecord();
-    void saysSoWhenNoProxyIsSelected();
 };
 
 void TstPingCommand::tellsTheVerdict_data()
@@ -91,7 +93,7 @@ void TstPingCommand::tellsTheVerdict()
     fixture.icmp.status = status;
     fixture.icmp.roundTripTime = roundTripTime;
 
-    fixture.command.Command6_Click();
+    fixture.ping();
 
     QCOMPARE(fixture.prompter.messages, Messages{verdict});
     // One echo without payload, for half a second, to the address the row holds.
@@ -130,9 +132,9 @@ void TstPingCommand::refusesAnAddressItWouldNotPingAsShown()
 
     Fixture fixture(address);
 
-    fixture.command.Command6_Click();
+    fixture.ping();
 
-    QCOMPARE(fixture.calls, QStringList{});
+    QVERIFY(fixture.icmp.echoes.isEmpty());
     QCOMPARE(fixture.prompter.messages,
              Messages{Dead(u"The IP "_s + address + u" Is Dead.\r\nDelay: 0 ms.\r\nStatus: Bad Destination"_s)});
 }
@@ -142,7 +144,7 @@ void TstPingCommand::socketLibraryMessagesComeBeforeTheVerdict()
     Fixture fixture(u"192.0.2.10"_s);
     fixture.sockets.start.version = 0x0001;
 
-    fixture.command.Command6_Click();
+    fixture.ping();
 
     QCOMPARE(fixture.prompter.messages.size(), 2);
     QCOMPARE(fixture.prompter.messages.constFirst().style, MessageStyle::Exclamation);
@@ -153,28 +155,15 @@ void TstPingCommand::socketLibraryMessagesComeBeforeTheVerdict()
 void TstPingCommand::eachPingStartsFromAnEmptyRecord()
 {
     Fixture fixture(u"192.0.2.10"_s);
-    fixture.command.Command6_Click();
+    fixture.ping();
     fixture.icmp.replies = 0;
     fixture.icmp.status = 11010;
     fixture.icmp.roundTripTime.reset();
 
-    fixture.command.Command6_Click();
+    fixture.ping();
 
     QCOMPARE(fixture.prompter.messages.constLast(),
              Dead(u"The IP 192.0.2.10 Is Dead.\r\nDelay: 0 ms.\r\nStatus: Request Timed Out"_s));
-}
-
-void TstPingCommand::saysSoWhenNoProxyIsSelected()
-{
-    Fixture fixture(u"192.0.2.10"_s);
-    fixture.table.selection().clearSelection();
-
-    fixture.command.Command6_Click();
-
-    QCOMPARE(fixture.calls, QStringList{});
-    const RecordingPrompter::Message refusal{u"No proxy is selected. Select a row of the list, then ping again."_s,
-                                             MessageStyle::Exclamation, u"tolve"_s};
-    QCOMPARE(fixture.prompter.messages, Messages{refusal});
 }
 
 QTEST_GUILESS_MAIN(TstPingCommand)

@@ -107,12 +107,12 @@ void DemoListSite::onReadyRead(QTcpSocket* socket)
     socket->setProperty("answered", true);
     const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
     const QByteArray target = requestLine.size() == 3 && requestLine[0] == "GET" ? requestLine[1] : QByteArray();
+    m_targetsRequested.append(target);
     QTimer::singleShot(m_options.pageDelay, socket, [this, socket, target] { respond(socket, target); });
 }
 
 void DemoListSite::respond(QTcpSocket* socket, const QByteArray& target)
 {
-    m_targetsServed.append(target);
     const QUrl url(QString::fromLatin1(target));
     const QUrlQuery query(url);
     bool numeric = false;

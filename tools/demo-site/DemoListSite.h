@@ -33,8 +33,9 @@ public:
     bool listen(const QHostAddress& address = QHostAddress::LocalHost, quint16 port = 0);
     quint16 serverPort() const { return m_server.serverPort(); }
     QString errorString() const { return m_server.errorString(); }
-    // The request targets answered so far, in order.
-    const QByteArrayList& targetsServed() const { return m_targetsServed; }
+    QString authority() const { return QStringLiteral("127.0.0.1:") + QString::number(serverPort()); }
+    // The request targets asked for so far, in order, answered or not yet.
+    const QByteArrayList& targetsRequested() const { return m_targetsRequested; }
 
     // The page body at the given list offset, lines ended by LF as a Unix web server sends them.
     QByteArray page(int offset) const;
@@ -46,5 +47,5 @@ private:
 
     QTcpServer m_server;
     Options m_options;
-    QByteArrayList m_targetsServed;
+    QByteArrayList m_targetsRequested;
 };

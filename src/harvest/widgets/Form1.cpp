@@ -41,9 +41,8 @@ Form1::Form1(Services services, Settings settings, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
     , m_settings(std::move(settings))
-    , m_run(*this, m_table, {services.fetcher, services.yielder, services.prompter}, m_settings.workFolder,
-            m_settings.siteAuthority)
-    , m_ping(m_table, services.prompter, services.icmp, services.sockets)
+    , m_run(m_table, {services.fetcher, services.yielder}, m_settings.workFolder, m_settings.siteAuthority)
+    , m_ping({services.icmp, services.sockets, services.prompter})
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(u"Varnholt Proxy List Extractor v1.1"_s);
@@ -51,6 +50,8 @@ Form1::Form1(Services services, Settings settings, QWidget* parent)
     setFixedSize(TwipsSize(7455, 3945));
     createControls();
     arrangeTabOrder();
+    showHarvest();
+    CentreOnScreen(*this);
 }
 
 Form1::~Form1() = default;
@@ -77,8 +78,7 @@ void Form1::createControls()
     m_label2->setBuddy(m_text1);
     m_p1 = Place(new CaptionedProgressBar(this), u"P1"_s, TwipsRect(2640, 3140, 4695, 255));
 
-    m_command1 =
-        MakeButton(this, u"Command1"_s, QString::fromLatin1(HarvestRun::StartCaption), TwipsRect(120, 3510, 1200, 375));
+    m_command1 = MakeButton(this, u"Command1"_s, QString::fromLatin1(StartCaption), TwipsRect(120, 3510, 1200, 375));
     m_command3 = MakeButton(this, u"Command3"_s, u"&Save List..."_s, TwipsRect(1320, 3510, 1200, 375));
     m_command6 = MakeButton(this, u"Command6"_s, u"&Ping..."_s, TwipsRect(2520, 3510, 1200, 375));
     m_command2 = MakeButton(this, u"Command2"_s, u"&Whois..."_s, TwipsRect(3720, 3510, 1200, 375));
@@ -103,15 +103,73 @@ void Form1::arrangeTabOrder()
     m_command1->setFocus();
 }
 
+// The one place where the run's events become the captions, values and maxima of the bars and
+// the received counter.
+void Form1::showHarvest()
+{
+    connect(&m_run, &HarvestRun::started, this, &Form1::DisableListActions);
+    connect(&m_run, &HarvestRun::pageStarted, this,
+            [this](int number, int pageCount, const QString& pageCountText, const QUrl&) {
+                m_p2->setMaximum(pageCount);
+                m_p2->setCaption(PageCaption(number, pageCountText));
+            });
+    connect(&m_run, &HarvestRun::parseProgressed, this, [this](ParseStage stage, int value, int maximum) {
+        m_p1->setMaximum(maximum);
+        m_p1->setValue(value);
+        m_p1->setCaption(StageCaption(stage));
+    });
+    connect(&m_run, &HarvestRun::entryAppended, this,
+            [this](int rowCount) { m_text1->setText(QString::number(rowCount)); });
+    connect(&m_run, &HarvestRun::pageEnded, m_p2, &CaptionedProgressBar::setValue);
+    connect(&m_run, &HarvestRun::finished, this, &Form1::showEnding);
+}
+
+// A failed run ends silently: both bars keep the captions they had, so the pages bar still
+// names the page that failed. A stopped run's button already reads "&Get List!".
+void Form1::showEnding(HarvestEnding ending)
+{
+    if (ending == HarvestEnding::Abandoned)
+        return;
+    m_p2->setValue(0);
+    if (ending == HarvestEnding::Stopped)
+        m_p1->setValue(0);
+    else
+        setStartCaption(QString::fromLatin1(StartCaption));
+    const QString verdict = EndingCaption(ending);
+    if (verdict.isEmpty())
+        return;
+    m_p1->setCaption(verdict);
+    m_p2->setCaption(verdict);
+}
+
 void Form1::closeEvent(QCloseEvent* event)
 {
     Command5_Click();
     event->accept();
 }
 
+// Start or cancel, as the button's caption says.
 void Form1::Command1_Click()
 {
-    m_run.Command1_Click();
+    const QString startCaption = QString::fromLatin1(StartCaption);
+    if (m_command1->text() != startCaption) {
+        setStartCaption(startCaption);
+        m_run.requestCancel();
+        return;
+    }
+    if (m_run.isActive()) {
+        // After a cancel the button reads "&Get List!" again while the run finishes its page;
+        // a second run inside the first would interleave both on one table.
+        m_services.prompter.showMessage(
+            u"The harvest is still finishing its current page. Start a new one when it has stopped."_s,
+            MessageStyle::Information, MessagePrompter::defaultTitle());
+        return;
+    }
+    setStartCaption(QString::fromLatin1(CancelCaption));
+    m_text2->setText(ClampedPageCount(m_text2->text()));
+    const HarvestEnding ending = m_run.start([this] { return m_text2->text(); });
+    if (ending != HarvestEnding::Abandoned && m_table.count() >= 1)
+        EnableListActions();
 }
 
 void Form1::Command2_Click()
@@ -145,9 +203,18 @@ void Form1::Command5_Click()
     Q_EMIT endRequested();
 }
 
+// The list actions are usable only when the table holds rows, but the user may have cleared
+// the selection.
 void Form1::Command6_Click()
 {
-    m_ping.Command6_Click();
+    const std::optional<ProxyEntry> proxy = m_table.selectedEntry();
+    if (!proxy) {
+        m_services.prompter.showMessage(u"No proxy is selected. Select a row of the list, then ping again."_s,
+                                        MessageStyle::Exclamation, MessagePrompter::defaultTitle());
+        return;
+    }
+    const PingVerdict verdict = m_ping.ping(proxy->ipAddress);
+    m_services.prompter.showMessage(verdict.message, verdict.style, verdict.title);
 }
 
 void Form1::List_DblClick()
@@ -174,46 +241,8 @@ void Form1::DisableListActions()
     m_command6->setEnabled(false);
 }
 
-QString Form1::startCaption() const
-{
-    return m_command1->text();
-}
-
 void Form1::setStartCaption(const QString& caption)
 {
     m_command1->setText(caption);
     m_command1->setAccessibleName(QString(caption).remove(u'&'));
-}
-
-QString Form1::pageCountText() const
-{
-    return m_text2->text();
-}
-
-void Form1::setPageCountText(const QString& text)
-{
-    m_text2->setText(text);
-}
-
-void Form1::setReceivedText(const QString& text)
-{
-    m_text1->setText(text);
-}
-
-ProgressDisplay& Form1::pagesBar()
-{
-    return *m_p2;
-}
-
-ProgressDisplay& Form1::pageBar()
-{
-    return *m_p1;
-}
-
-void Form1::setListActionsEnabled(bool enabled)
-{
-    if (enabled)
-        EnableListActions();
-    else
-        DisableListActions();
 }

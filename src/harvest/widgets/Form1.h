@@ -1,6 +1,5 @@
 #pragma once
 
-#include "HarvestControls.h"
 #include "HarvestRun.h"
 #include "HostPort.h"
 #include "PingCommand.h"
@@ -24,13 +23,17 @@ class SocketLibrary;
 class UrlOpener;
 
 // The main window: the proxy table, the controls of a harvest run and the buttons that lead to
-// the other windows. It only forwards: the run, the parser and the table live in plain classes.
-class Form1 final : public QWidget, private HarvestControls
+// the other windows. It shows what the harvest run tells; the run, the parser and the table
+// live in plain classes.
+class Form1 final : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form1)
 
 public:
+    static constexpr auto StartCaption = "&Get List!";
+    static constexpr auto CancelCaption = "&Cancel";
+
     struct Services
     {
         PageFetcher& fetcher;
@@ -67,6 +70,7 @@ protected:
 private:
     void createControls();
     void arrangeTabOrder();
+    void showHarvest();
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -76,16 +80,8 @@ private:
     void List_DblClick();
     void EnableListActions();
     void DisableListActions();
-
-    // HarvestControls
-    QString startCaption() const override;
-    void setStartCaption(const QString& caption) override;
-    QString pageCountText() const override;
-    void setPageCountText(const QString& text) override;
-    void setReceivedText(const QString& text) override;
-    ProgressDisplay& pagesBar() override;
-    ProgressDisplay& pageBar() override;
-    void setListActionsEnabled(bool enabled) override;
+    void setStartCaption(const QString& caption);
+    void showEnding(HarvestEnding ending);
 
     Services m_services;
     Settings m_settings;

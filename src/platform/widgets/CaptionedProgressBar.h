@@ -1,13 +1,11 @@
 #pragma once
 
-#include "ProgressDisplay.h"
-
 #include <QWidget>
 
 // A smooth progress bar with a caption drawn over it. It keeps its own value and maximum,
 // because QProgressBar animates a 0..0 range as busy, drops values outside its range and
 // resets the value when the maximum falls below it; a value above the maximum draws full.
-class CaptionedProgressBar final : public QWidget, public ProgressDisplay
+class CaptionedProgressBar final : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CaptionedProgressBar)
@@ -15,12 +13,12 @@ class CaptionedProgressBar final : public QWidget, public ProgressDisplay
 public:
     explicit CaptionedProgressBar(QWidget* parent = nullptr);
 
-    int value() const override { return m_value; }
-    void setValue(int value) override;
+    int value() const { return m_value; }
+    void setValue(int value);
     int maximum() const { return m_maximum; }
-    void setMaximum(int maximum) override;
+    void setMaximum(int maximum);
     QString caption() const { return m_caption; }
-    void setCaption(const QString& caption) override;
+    void setCaption(const QString& caption);
 
     QSize sizeHint() const override;
 
