@@ -12,7 +12,9 @@ target_compile_options(varnholt_options INTERFACE
     -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Woverloaded-virtual -Wold-style-cast
     $<$<BOOL:${VARNHOLT_WERROR}>:-Werror>)
 
+# The one place the version is written: every program and window takes it from here.
 target_compile_definitions(varnholt_options INTERFACE
+    VARNHOLT_VERSION="${PROJECT_VERSION}"
     QT_NO_CAST_FROM_ASCII
     QT_NO_CAST_TO_ASCII
     QT_NO_CONTEXTLESS_CONNECT

@@ -73,7 +73,7 @@ void Form4::buildTexts()
     bold.setBold(true);
     product->setFont(bold);
 
-    MakeFactLine(u"Label2"_s, u"Version:"_s, u"Label8"_s, u"1.1"_s, 600, this);
+    MakeFactLine(u"Label2"_s, u"Version:"_s, u"Label8"_s, QStringLiteral(VARNHOLT_VERSION), 600, this);
     MakeFactLine(u"Label5"_s, u"Release Date:"_s, u"Label9"_s, u"29/04/2004"_s, 855, this);
     MakeFactLine(u"Label7"_s, u"Greets:"_s, u"Label10"_s, u"-"_s, 1110, this);
     MakeLabel(this, u"Label4"_s, u"Tarnwick Inc."_s, TwipsRect(240, 1455, 2895, 255));

@@ -1,13 +1,5 @@
-#include "DesktopUrlOpener.h"
-#include "DialogRunner.h"
-#include "EventYielder.h"
-#include "FileDialogPrompter.h"
-#include "Form1.h"
+#include "DesktopServices.h"
 #include "HostPort.h"
-#include "HttpPageFetcher.h"
-#include "LinuxIcmpLibrary.h"
-#include "LinuxSocketLibrary.h"
-#include "MessageBoxPrompter.h"
 #include "WorkFolder.h"
 
 #include <QApplication>
@@ -97,7 +89,7 @@ QStringList Arguments(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     QCoreApplication::setApplicationName(u"Varnholt Proxy List Extractor"_s);
-    QCoreApplication::setApplicationVersion(u"1.1"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(VARNHOLT_VERSION));
     const CommandLine commandLine = ParseCommandLine(Arguments(argc, argv));
     if (commandLine.exitCode)
         return *commandLine.exitCode;
@@ -107,25 +99,17 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(u"varnholt"_s);
     QApplication::setWindowIcon(QIcon(u":/varnholt/varnholt.svg"_s));
 
-    MessageBoxPrompter prompter;
+    DesktopServices desktop;
     const WorkFolder workFolder;
     if (!workFolder.isValid()) {
-        prompter.showMessage(
+        desktop.prompter().showMessage(
             u"The program cannot make its work folder for temporary files: %1"_s.arg(workFolder.errorString()),
             MessageStyle::Stop, MessagePrompter::defaultTitle());
         return 1;
     }
 
-    HttpPageFetcher fetcher;
-    ThrottledEventYielder yielder;
-    FileDialogPrompter files;
-    DesktopUrlOpener browser;
-    ExecDialogRunner dialogs;
-    LinuxIcmpLibrary icmp(prompter);
-    LinuxSocketLibrary sockets;
-    Form1 window(
-        {fetcher, yielder, prompter, files, browser, dialogs, icmp, sockets},
-        {workFolder.path(), QCoreApplication::applicationDirPath(), options.site.authority(), options.whoisServer});
+    Form1 window(desktop.services(), {workFolder.path(), QCoreApplication::applicationDirPath(),
+                                      options.site.authority(), options.whoisServer});
     QObject::connect(&window, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
     window.show();
     return QApplication::exec();

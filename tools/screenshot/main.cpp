@@ -1,13 +1,5 @@
 #include "DemoListSite.h"
-#include "DesktopUrlOpener.h"
-#include "DialogRunner.h"
-#include "EventYielder.h"
-#include "FileDialogPrompter.h"
-#include "Form1.h"
-#include "HttpPageFetcher.h"
-#include "LinuxIcmpLibrary.h"
-#include "LinuxSocketLibrary.h"
-#include "MessageBoxPrompter.h"
+#include "DesktopServices.h"
 #include "WorkFolder.h"
 
 #include <QApplication>
@@ -28,16 +20,8 @@ int main(int argc, char* argv[])
     const WorkFolder workFolder;
     if (!site.listen() || !workFolder.isValid())
         return 1;
-    HttpPageFetcher fetcher;
-    ThrottledEventYielder yielder;
-    MessageBoxPrompter prompter;
-    FileDialogPrompter files;
-    DesktopUrlOpener browser;
-    ExecDialogRunner dialogs;
-    LinuxIcmpLibrary icmp(prompter);
-    LinuxSocketLibrary sockets;
-    Form1 window({fetcher, yielder, prompter, files, browser, dialogs, icmp, sockets},
-                 {workFolder.path(), workFolder.path(), u"127.0.0.1:"_s + QString::number(site.serverPort())});
+    DesktopServices desktop;
+    Form1 window(desktop.services(), {workFolder.path(), workFolder.path(), site.authority()});
     window.show();
 
     bool saved = false;

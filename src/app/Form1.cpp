@@ -45,7 +45,7 @@ Form1::Form1(Services services, Settings settings, QWidget* parent)
     , m_ping({services.icmp, services.sockets, services.prompter})
 {
     setObjectName(u"Form1"_s);
-    setWindowTitle(u"Varnholt Proxy List Extractor v1.1"_s);
+    setWindowTitle(u"Varnholt Proxy List Extractor v"_s + QStringLiteral(VARNHOLT_VERSION));
     setFont(WindowFont());
     setFixedSize(TwipsSize(7455, 3945));
     createControls();
