@@ -1,5 +1,7 @@
 #include "Console.h"
 
+#include "TextFiles.h"
+
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -10,16 +12,9 @@ Console::Console()
     m_err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle);
 }
 
-// A pipe may take a long list in parts.
 bool Console::writeOut(QByteArrayView bytes)
 {
-    while (!bytes.isEmpty()) {
-        const qint64 written = m_out.write(bytes.data(), bytes.size());
-        if (written <= 0)
-            return false;
-        bytes = bytes.sliced(written);
-    }
-    return true;
+    return WriteAll(m_out, bytes);
 }
 
 // A person is told what they can; a standard error that cannot be written has nobody to tell.

@@ -1,6 +1,7 @@
 #include "ListFileWriter.h"
 
 #include "ProxyTable.h"
+#include "TextFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,19 +14,6 @@ namespace {
 SaveResult Failure(const QString& path, const QString& reason)
 {
     return {false, u"The list could not be saved to \"%1\": %2"_s.arg(QDir::toNativeSeparators(path), reason)};
-}
-
-// A single write may stop short (a size limit reached half-way) without an error of its own;
-// writing the rest then fails with the system's reason.
-bool WriteAll(QFile& file, QByteArrayView bytes)
-{
-    while (!bytes.isEmpty()) {
-        const qint64 written = file.write(bytes.data(), bytes.size());
-        if (written <= 0)
-            return false;
-        bytes = bytes.sliced(written);
-    }
-    return true;
 }
 
 } // namespace

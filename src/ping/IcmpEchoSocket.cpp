@@ -114,6 +114,27 @@ struct QueuedError
     quint32 offender = 0;
 };
 
+// One read of a socket's error queue: the request the error quotes, and the control data
+// that tells the error.
+struct ErrorQueueMessage
+{
+    std::array<char, QuotedRequestRoom> quoted{};
+    alignas(cmsghdr) std::array<char, 512> control{};
+    iovec part{};
+    msghdr header{};
+
+    ssize_t receive(int socket)
+    {
+        part = {quoted.data(), quoted.size()};
+        header = {};
+        header.msg_iov = &part;
+        header.msg_iovlen = 1;
+        header.msg_control = control.data();
+        header.msg_controllen = control.size();
+        return ::recvmsg(socket, &header, MSG_ERRQUEUE | MSG_DONTWAIT);
+    }
+};
+
 std::optional<QueuedError> FindQueuedError(msghdr& message)
 {
     for (cmsghdr* control = CMSG_FIRSTHDR(&message); control; control = CMSG_NXTHDR(&message, control)) {
@@ -315,24 +336,17 @@ std::optional<EchoOutcome> IcmpEchoSocket::readDatagramPacket(QByteArrayView pac
 
 std::optional<EchoOutcome> IcmpEchoSocket::readQueuedError()
 {
-    std::array<char, QuotedRequestRoom> quoted{};
-    alignas(cmsghdr) std::array<char, 512> control{};
-    iovec part{quoted.data(), quoted.size()};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control.data();
-    message.msg_controllen = control.size();
-    const ssize_t received = ::recvmsg(m_socket.get(), &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+    ErrorQueueMessage message;
+    const ssize_t received = message.receive(m_socket.get());
     if (received < 0)
         return std::nullopt;
-    const std::optional<QueuedError> queued = FindQueuedError(message);
+    const std::optional<QueuedError> queued = FindQueuedError(message.header);
     if (!queued)
         return std::nullopt;
     if (queued->error.ee_origin != SO_EE_ORIGIN_ICMP)
         return Failure(SocketErrorStatus(int(queued->error.ee_errno)));
     // The error quotes the request it is about: a raw socket hears of other programs' echoes.
-    const std::optional<IcmpMessage> request = ParseIcmp(QByteArrayView(quoted.data(), received));
+    const std::optional<IcmpMessage> request = ParseIcmp(QByteArrayView(message.quoted.data(), received));
     if (!request || request->type != ICMP_ECHO || !isOurs(request->identifier, request->sequence))
         return std::nullopt;
     return Failure(IcmpErrorStatus(queued->error.ee_type, queued->error.ee_code), queued->offender);
@@ -341,12 +355,8 @@ std::optional<EchoOutcome> IcmpEchoSocket::readQueuedError()
 // Errors left from an earlier echo through this socket are not about the next one.
 void IcmpEchoSocket::discardQueuedErrors()
 {
-    std::array<char, QuotedRequestRoom> quoted{};
-    iovec part{quoted.data(), quoted.size()};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    while (::recvmsg(m_socket.get(), &message, MSG_ERRQUEUE | MSG_DONTWAIT) >= 0) {
+    ErrorQueueMessage message;
+    while (message.receive(m_socket.get()) >= 0) {
     }
 }
 

@@ -1,47 +1,11 @@
 #include "HostPort.h"
 
 #include <QHostAddress>
+#include <QUrl>
 
 #include <algorithm>
 
-namespace {
-
-bool IsHostNameCharacter(QChar c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.'
-        || c == u'_';
-}
-
-bool IsHostName(QStringView name)
-{
-    constexpr qsizetype LongestHostName = 253;
-    if (name.isEmpty() || name.size() > LongestHostName || name.startsWith(u'.') || name.startsWith(u'-'))
-        return false;
-    return std::all_of(name.begin(), name.end(), IsHostNameCharacter) && !name.contains(u"..");
-}
-
-// QHostAddress reads an IPv6 text only up to a NUL and takes anything after a "%" as the
-// scope, so the characters are checked first: hex digits, colons, the dots of an embedded
-// IPv4 address and a scope named like a network interface.
-bool IsIpv6Address(QStringView text)
-{
-    const auto allowed = [](QChar c) { return IsHostNameCharacter(c) || c == u':' || c == u'%'; };
-    return std::all_of(text.begin(), text.end(), allowed)
-        && QHostAddress(text.toString()).protocol() == QAbstractSocket::IPv6Protocol;
-}
-
-std::optional<quint16> ParsePort(QStringView text)
-{
-    if (text.isEmpty() || text.size() > 5
-        || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); }))
-        return std::nullopt;
-    const uint port = text.toUInt();
-    if (port < 1 || port > 65535)
-        return std::nullopt;
-    return static_cast<quint16>(port);
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 QString HostPort::authority() const
 {
@@ -49,39 +13,30 @@ QString HostPort::authority() const
     return port ? shownHost + u':' + QString::number(*port) : shownHost;
 }
 
+// QUrl reads the authority by the URL rules, in strict mode; what it lets through that a
+// server name must not be is refused here: user info, an empty or zero port, and the
+// characters QUrl would take as the start of a path, query or fragment.
 std::optional<HostPort> ParseHostPort(const QString& text)
 {
-    QStringView host = text;
-    QStringView port;
-    if (text.startsWith(u'[')) {
-        const qsizetype close = text.indexOf(u']');
-        if (close < 0)
-            return std::nullopt;
-        host = QStringView(text).sliced(1, close - 1);
-        const QStringView rest = QStringView(text).sliced(close + 1);
-        if (!rest.isEmpty() && !rest.startsWith(u':'))
-            return std::nullopt;
-        port = rest.isEmpty() ? QStringView() : rest.sliced(1);
-        if (!rest.isEmpty() && port.isEmpty())
-            return std::nullopt;
-        if (!IsIpv6Address(host))
-            return std::nullopt;
-    } else {
-        const qsizetype colon = text.lastIndexOf(u':');
-        if (colon >= 0) {
-            host = QStringView(text).first(colon);
-            port = QStringView(text).sliced(colon + 1);
-            if (port.isEmpty())
-                return std::nullopt;
-        }
-        if (!IsHostName(host))
-            return std::nullopt;
-    }
-    HostPort parsed{host.toString(), std::nullopt};
-    if (!port.isEmpty()) {
-        parsed.port = ParsePort(port);
-        if (!parsed.port)
-            return std::nullopt;
-    }
+    const bool separators = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c == u'/' || c == u'?' || c == u'#' || c == u'@' || c.unicode() < 0x21 || c.unicode() == 0x7f;
+    });
+    if (text.isEmpty() || separators || text.endsWith(u':'))
+        return std::nullopt;
+    QUrl url;
+    // The scope of a link-local IPv6 address is written as on the command line, "%eth0"; the
+    // URL rules want its percent sign encoded.
+    url.setAuthority(QString(text).replace(u'%', u"%25"_s), QUrl::StrictMode);
+    const QString host = url.host(QUrl::FullyEncoded);
+    if (!url.isValid() || host.isEmpty() || host.contains(u"..") || url.port() == 0)
+        return std::nullopt;
+    // A bracketed host is an IPv6 address, the only kind with a scope: QUrl would take an
+    // IPvFuture literal there too, and a percent sign in a host name.
+    const bool addressLike = host.contains(u':') || host.contains(u'%');
+    if (addressLike && QHostAddress(url.host()).protocol() != QAbstractSocket::IPv6Protocol)
+        return std::nullopt;
+    HostPort parsed{url.host(), std::nullopt};
+    if (url.port() > 0)
+        parsed.port = quint16(url.port());
     return parsed;
 }

@@ -30,6 +30,17 @@ FileStatus DeleteMatching(const QString& folder, const QString& pattern)
     return allRemoved ? FileStatus::Ok : FileStatus::Failed;
 }
 
+bool WriteAll(QIODevice& device, QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        const qint64 written = device.write(bytes.data(), bytes.size());
+        if (written <= 0)
+            return false;
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
 LineReader::LineReader(const QString& path)
     : m_file(path)
 {

@@ -20,6 +20,11 @@ FileStatus DeleteFile(const QString& path);
 // NotFound when nothing matches.
 FileStatus DeleteMatching(const QString& folder, const QString& pattern);
 
+// Writes every byte, however many writes that takes: a single write may stop short (a pipe
+// taking a long list in parts, a size limit reached half-way) without an error of its own,
+// and writing the rest then fails with the system's reason. False when a write failed.
+bool WriteAll(QIODevice& device, QByteArrayView bytes);
+
 // Reads a text file line by line. A line ends at CR LF, at a lone CR or at a lone LF; the line
 // end is not part of the line, and a line end at the very end of the file adds no empty line.
 // Lines are handed out as bytes, however long they are.
