@@ -15,7 +15,6 @@ public:
 
     int value() const { return m_value; }
     void setValue(int value);
-    int maximum() const { return m_maximum; }
     void setMaximum(int maximum);
     QString caption() const { return m_caption; }
     void setCaption(const QString& caption);
