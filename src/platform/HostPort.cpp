@@ -28,7 +28,8 @@ std::optional<HostPort> ParseHostPort(const QString& text)
     // URL rules want its percent sign encoded.
     url.setAuthority(QString(text).replace(u'%', u"%25"_s), QUrl::StrictMode);
     const QString host = url.host(QUrl::FullyEncoded);
-    if (!url.isValid() || host.isEmpty() || host.contains(u"..") || url.port() == 0)
+    if (!url.isValid() || host.isEmpty() || host.contains(u"..") || host.contains(u'[') || host.contains(u']')
+        || url.port() == 0)
         return std::nullopt;
     // A bracketed host is an IPv6 address, the only kind with a scope: QUrl would take an
     // IPvFuture literal there too, and a percent sign in a host name.

@@ -37,6 +37,7 @@ void TstHostPort::parsesServerNames_data()
     QTest::newRow("IPv6 with a scope") << u"[fe80::1%eth0]:43"_s << true << u"[fe80::1%eth0]:43"_s;
     QTest::newRow("NUL inside the brackets") << u"[::ffff\0@*]"_s << false << QString();
     QTest::newRow("path in the scope") << u"[fe80::1%a/b@c]"_s << false << QString();
+    QTest::newRow("bracket inside the brackets") << u"[::%1]1]:3"_s << false << QString();
 }
 
 void TstHostPort::parsesServerNames()
