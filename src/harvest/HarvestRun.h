@@ -48,7 +48,6 @@ public:
 
     bool isActive() const { return m_active; }
     bool cancelRequested() const { return m_cancelRequested; }
-    QUrl listAddress(int offset) const;
 
 Q_SIGNALS:
     void started(); // the table has been emptied
@@ -66,6 +65,7 @@ private:
         QString reason;
     };
 
+    QUrl listAddress(int offset) const;
     Ending RetrievePages(const PageCountSource& pageCount);
     Ending retrievePage(int offset, int number, const QString& pageCountText, double pageCount);
 

@@ -32,15 +32,25 @@ bool IsControl(const QWidget* widget)
         || widget->inherits("QAbstractItemView") || widget->inherits("CaptionedProgressBar");
 }
 
+// A control inside another (the header of a table view) is part of that one.
+bool IsPartOfAnotherControl(const QWidget* widget, const QWidget& window)
+{
+    for (const QWidget* parent = widget->parentWidget(); parent && parent != &window; parent = parent->parentWidget())
+        if (IsControl(parent))
+            return true;
+    return false;
+}
+
 QStringList UnnamedControls(QWidget& window)
 {
     QStringList unnamed;
     for (QWidget* widget : window.findChildren<QWidget*>()) {
-        if (!IsControl(widget) || widget->objectName().isEmpty())
+        if (!IsControl(widget) || IsPartOfAnotherControl(widget, window))
             continue;
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
         if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
-            unnamed.append(widget->objectName());
+            unnamed.append(widget->objectName().isEmpty() ? QString::fromLatin1(widget->metaObject()->className())
+                                                          : widget->objectName());
     }
     return unnamed;
 }
