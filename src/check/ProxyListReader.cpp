@@ -4,6 +4,8 @@
 #include <QIODevice>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -11,17 +13,34 @@ namespace {
 // Longer than any line a list site gives; a longer one is binary or broken, and is not kept.
 constexpr qsizetype LineCap = 4096;
 
-// An IPv4 address, a bracketed IPv6 address or a host name, then any separator that holds no
-// digit (a digit would leave the port's start in doubt), then the port.
+// An IPv4 address, a bracketed IPv6 address or a host name.
+constexpr auto HostPattern =
+    uR"((\d{1,3}(?:\.\d{1,3}){3}|\[[0-9A-Fa-f:.]+\]|[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?(?:\.[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?)*))";
+
+const QRegularExpression& Host()
+{
+    static const QRegularExpression pattern(u'^' + QString::fromUtf16(HostPattern) + u'$');
+    return pattern;
+}
+
+// The host, then any separator that holds no digit (a digit would leave the port's start in
+// doubt), then the port.
 const QRegularExpression& AddressAndPort()
 {
-    static const QRegularExpression pattern(
-        uR"(^(\d{1,3}(?:\.\d{1,3}){3}|\[[0-9A-Fa-f:.]+\]|[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?(?:\.[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?)*)([^0-9]+)(\d{1,5})$)"_s);
+    static const QRegularExpression pattern(u'^' + QString::fromUtf16(HostPattern) + uR"(([^0-9]+)(\d{1,5})$)"_s);
     return pattern;
+}
+
+bool HasControlCharacter(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c != u'\t' && (c.unicode() < 0x20 || c.unicode() == 0x7f); });
 }
 
 std::variant<ProxyRecord, QString> Record(const QByteArray& line, QString address, const QString& port, QString type)
 {
+    if (!Host().match(address).hasMatch())
+        return u"\"%1\" is not an address or a host name"_s.arg(address);
     if (address.startsWith(u'['))
         address = address.mid(1, address.size() - 2);
     bool isNumber = false;
@@ -39,6 +58,9 @@ std::variant<ProxyRecord, QString> Record(const QByteArray& line, QString addres
 std::variant<ProxyRecord, QString> ParseProxyLine(const QByteArray& line)
 {
     const QString text = QString::fromUtf8(line).trimmed();
+    // The line goes back out as it came: it must not drive the terminal it is shown on.
+    if (HasControlCharacter(text))
+        return u"the line holds control characters"_s;
     const QStringList fields = text.split(u'\t');
     if (fields.size() == 5)
         return Record(line, fields[0].trimmed(), fields[1].trimmed(), fields[2].trimmed());

@@ -1,3 +1,4 @@
+#include "CheckCommand.h"
 #include "CliArguments.h"
 #include "Console.h"
 #include "ConsolePrompter.h"
@@ -34,6 +35,14 @@ int Harvest(const HarvestRequest& request, Console& console)
     return command.run();
 }
 
+int Check(const CheckRequest& request, Console& console)
+{
+    CheckCommand command(request, console);
+    const InterruptNotifier interrupts;
+    QObject::connect(&interrupts, &InterruptNotifier::interrupted, &command, &CheckCommand::interrupt);
+    return command.run();
+}
+
 int Whois(const WhoisRequest& request, Console& console)
 {
     WhoisCommand command(request, console);
@@ -66,6 +75,8 @@ int main(int argc, char* argv[])
         return Answer(*answer, console);
     if (const auto* harvest = std::get_if<HarvestRequest>(&request))
         return Harvest(*harvest, console);
+    if (const auto* check = std::get_if<CheckRequest>(&request))
+        return Check(*check, console);
     if (const auto* whois = std::get_if<WhoisRequest>(&request))
         return Whois(*whois, console);
     if (const auto* ping = std::get_if<PingRequest>(&request))
