@@ -10,12 +10,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Longer than any line a list site gives; a longer one is binary or broken, and is not kept.
+// Longer than any line a list site gives: such a line is binary or broken, and is not kept.
 constexpr qsizetype LineCap = 4096;
 
-// An IPv4 address, a bracketed IPv6 address or a host name.
+// An IPv4 address, a bracketed IPv6 address or a host name, which holds a letter: "1.2.3"
+// followed by ".4" is no host and port.
 constexpr auto HostPattern =
-    uR"((\d{1,3}(?:\.\d{1,3}){3}|\[[0-9A-Fa-f:.]+\]|[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?(?:\.[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?)*))";
+    uR"((\d{1,3}(?:\.\d{1,3}){3}|\[[0-9A-Fa-f:.]+\]|(?=[A-Za-z0-9.-]*[A-Za-z])[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?(?:\.[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?)*))";
 
 const QRegularExpression& Host()
 {
@@ -79,8 +80,8 @@ ProxyList ReadProxyList(QIODevice& device)
     // An empty read is the end: a pipe's reads wait until the writer has written or closed.
     for (QByteArray line = device.readLine(LineCap + 1); !line.isEmpty(); line = device.readLine(LineCap + 1)) {
         ++number;
-        if (!line.endsWith('\n') && line.size() > LineCap) {
-            list.malformed.push_back({number, u"longer than %1 bytes"_s.arg(LineCap)});
+        if (!line.endsWith('\n') && line.size() >= LineCap) {
+            list.malformed.push_back({number, u"%1 bytes or longer"_s.arg(LineCap)});
             QByteArray rest = device.readLine(LineCap + 1);
             while (!rest.isEmpty() && !rest.endsWith('\n'))
                 rest = device.readLine(LineCap + 1);
