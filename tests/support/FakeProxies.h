@@ -44,6 +44,7 @@ public:
         listen(QHostAddress(address), 0);
         connect(this, &QTcpServer::newConnection, this, [this] {
             QTcpSocket* peer = nextPendingConnection();
+            connect(peer, &QTcpSocket::disconnected, peer, &QObject::deleteLater); // a benchmark makes thousands
             connect(peer, &QTcpSocket::readyRead, peer, [this, peer] { answer(peer); });
         });
     }
