@@ -63,7 +63,6 @@ void TstProxyChecker::readsBothListFormats_data()
     QTest::addColumn<QString>("read"); // address, port and type, or the reason
     QTest::newRow("address and port") << "1.2.3.4:8080"_ba << u"1.2.3.4 8080 "_s;
     QTest::newRow("separator as typed") << "1.2.3.4 -> 8080"_ba << u"1.2.3.4 8080 "_s;
-    QTest::newRow("tab separator") << "1.2.3.4\t8080"_ba << u"1.2.3.4 8080 "_s;
     QTest::newRow("host name") << "proxy-1.example:3128"_ba << u"proxy-1.example 3128 "_s;
     QTest::newRow("IPv6") << "[::1]:80"_ba << u"::1 80 "_s;
     QTest::newRow("five fields") << "1.2.3.4\t80\tSOCKS5\tItaly\t2 min ago"_ba << u"1.2.3.4 80 SOCKS5"_s;
@@ -84,8 +83,6 @@ void TstProxyChecker::readsBothListFormats()
     QCOMPARE(record ? u"%1 %2 %3"_s.arg(record->address, QString::number(record->port), record->type)
                     : std::get<QString>(parsed),
              read);
-    if (record)
-        QCOMPARE(record->line, line);
 }
 
 void TstProxyChecker::malformedLinesAreCountedAndSkipped()
@@ -94,12 +91,10 @@ void TstProxyChecker::malformedLinesAreCountedAndSkipped()
     QBuffer device(&text);
     QVERIFY(device.open(QIODevice::ReadOnly));
     const ProxyList list = ReadProxyList(device);
-    QCOMPARE(list.proxies.size(), 2U);
-    QCOMPARE(list.proxies[0].line, "1.1.1.1:80"_ba);
-    QCOMPARE(list.proxies[1].line, "2.2.2.2:81"_ba);
-    QCOMPARE(list.malformed,
-             (std::vector<MalformedLine>{{3, u"not an address, a separator and a port"_s},
-                                         {4, u"4096 bytes or longer"_s}}));
+    QCOMPARE(list.proxies, (std::vector{Record(u"1.1.1.1:80"_s), Record(u"2.2.2.2:81"_s)}));
+    QCOMPARE(
+        list.malformed,
+        (std::vector<MalformedLine>{{3, u"not an address, a separator and a port"_s}, {4, u"4096 bytes or longer"_s}}));
 }
 
 void TstProxyChecker::verdictsAndLevels_data()
