@@ -42,14 +42,16 @@ std::variant<ProxyRecord, QString> Record(const QByteArray& line, QString addres
 {
     if (!Host().match(address).hasMatch())
         return u"\"%1\" is not an address or a host name"_s.arg(address);
-    if (address.startsWith(u'['))
+    // A host name holds a letter outside brackets; anything else must be an IP address.
+    const bool bracketed = address.startsWith(u'[');
+    if (bracketed)
         address = address.mid(1, address.size() - 2);
+    const bool named = !bracketed && std::any_of(address.begin(), address.end(), [](QChar c) { return c.isLetter(); });
     bool isNumber = false;
     const uint number = port.toUInt(&isNumber);
     if (!isNumber || number == 0 || number > 65535)
         return u"the port \"%1\" is not a number from 1 to 65535"_s.arg(port);
-    const bool looksNumeric = !address.isEmpty() && (address.front().isDigit() || address.contains(u':'));
-    if (looksNumeric && QHostAddress(address).isNull())
+    if (!named && QHostAddress(address).isNull())
         return u"\"%1\" is not an IP address"_s.arg(address);
     return ProxyRecord{line, std::move(address), quint16(number), std::move(type)};
 }

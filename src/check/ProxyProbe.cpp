@@ -105,6 +105,7 @@ void ProxyProbe::start(const QString& address, quint16 port, const QString& type
     m_port = port;
     m_protocols = ProtocolsFor(type);
     m_attempt = 0;
+    ++m_run;
     m_result = {};
     m_running = true;
     m_clock.start();
@@ -299,7 +300,7 @@ void ProxyProbe::readJudgeStatus()
     if (status < 0)
         return finish(u"the judge's answer came back garbled"_s);
     if (status != 200)
-        return finish(u"the judge answered with status %1"_s.arg(status));
+        return finish(u"status %1 instead of the judge's page"_s.arg(status));
     if (m_settings.judge->expect.isEmpty()) {
         m_result.level = ProbeLevel::Works;
         return finish({});
@@ -323,8 +324,12 @@ void ProxyProbe::tryNextProtocol()
     m_answer.clear();
     m_socket.abort();
     if (++m_attempt < m_protocols.size()) {
-        // A socket is not connected again from inside its own signal: the loop does it.
-        QMetaObject::invokeMethod(this, &ProxyProbe::connectAttempt, Qt::QueuedConnection);
+        // A socket is not connected again from inside its own signal: the loop does it, unless
+        // this probe has ended, or moved on to another proxy, by then.
+        QTimer::singleShot(0, this, [this, run = m_run] {
+            if (run == m_run)
+                connectAttempt();
+        });
         return;
     }
     finish(m_protocols.size() == 1 ? u"no %1 answer"_s.arg(ProtocolName(m_protocols.front()))

@@ -18,7 +18,7 @@ class ProxyProbe final : public QObject
     Q_DISABLE_COPY_MOVE(ProxyProbe)
 
 public:
-    static constexpr qsizetype AnswerCap = 64 * 1024;
+    static constexpr qsizetype AnswerCap = qsizetype(64) * 1024;
 
     explicit ProxyProbe(ProbeSettings settings, QObject* parent = nullptr);
 
@@ -60,6 +60,7 @@ private:
     quint16 m_port = 0;
     std::vector<ProxyProtocol> m_protocols;
     std::size_t m_attempt = 0;
+    quint64 m_run = 0; // counts the starts, so a reconnection queued for an earlier one is dropped
     Stage m_stage = Stage::Connecting;
     QByteArray m_answer;
     ProbeResult m_result;

@@ -43,8 +43,6 @@ CheckCommand::CheckCommand(CheckRequest request, Console& console)
 
 int CheckCommand::run()
 {
-    if (!readLists())
-        return ExitStatus::Usage;
     ProxyChecker checker(m_request.probe, m_request.jobs);
     connect(&checker, &ProxyChecker::checked, this, &CheckCommand::onChecked);
     connect(&checker, &ProxyChecker::finished, &m_loop, &QEventLoop::quit);
@@ -103,6 +101,8 @@ bool CheckCommand::readList(const QString& name)
 
 void CheckCommand::onChecked(qsizetype index, const ProbeResult& result)
 {
+    if (m_writeFailed)
+        return; // the results a stopped check still tells have nowhere to go
     const ProxyRecord& proxy = m_list[std::size_t(index)];
     const bool passes = result.level >= m_request.required;
     ++m_checked;

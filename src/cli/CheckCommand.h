@@ -19,14 +19,15 @@ class CheckCommand final : public QObject
 public:
     CheckCommand(CheckRequest request, Console& console);
 
-    // Reads, checks and returns the exit status.
+    // Reads every list named, telling its malformed lines; false when one cannot be read.
+    bool readLists();
+    // Checks the proxies read and returns the exit status.
     int run();
 
     // Ctrl+C: the check stops where it stands and the results so far are printed.
     void interrupt();
 
 private:
-    bool readLists();
     bool readList(const QString& name);
     void onChecked(qsizetype index, const ProbeResult& result);
 

@@ -38,6 +38,10 @@ int Harvest(const HarvestRequest& request, Console& console)
 int Check(const CheckRequest& request, Console& console)
 {
     CheckCommand command(request, console);
+    // Until the lists are read, Ctrl+C ends the program the usual way: nothing is checked yet,
+    // and a read that waits on a terminal or a pipe could not be stopped otherwise.
+    if (!command.readLists())
+        return ExitStatus::Usage;
     const InterruptNotifier interrupts;
     QObject::connect(&interrupts, &InterruptNotifier::interrupted, &command, &CheckCommand::interrupt);
     return command.run();

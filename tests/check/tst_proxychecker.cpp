@@ -63,7 +63,7 @@ void TstProxyChecker::readsBothListFormats_data()
     QTest::addColumn<QString>("read"); // address, port and type, or the reason
     QTest::newRow("address and port") << "1.2.3.4:8080"_ba << u"1.2.3.4 8080 "_s;
     QTest::newRow("separator as typed") << "1.2.3.4 -> 8080"_ba << u"1.2.3.4 8080 "_s;
-    QTest::newRow("host name") << "proxy-1.example:3128"_ba << u"proxy-1.example 3128 "_s;
+    QTest::newRow("host name") << "1proxy.example:3128"_ba << u"1proxy.example 3128 "_s;
     QTest::newRow("IPv6") << "[::1]:80"_ba << u"::1 80 "_s;
     QTest::newRow("five fields") << "1.2.3.4\t80\tSOCKS5\tItaly\t2 min ago"_ba << u"1.2.3.4 80 SOCKS5"_s;
     QTest::newRow("no port") << "1.2.3.4"_ba << u"not an address, a separator and a port"_s;
@@ -109,7 +109,7 @@ void TstProxyChecker::verdictsAndLevels_data()
                                         << u"0 speaks HTTP: the judge's page lacks the expected text"_s;
     QTest::newRow("HTTP 403") << Kind::HttpForbidden << QString() << QByteArray() << u"0 speaks HTTP: "_s;
     QTest::newRow("HTTP 403, judge") << Kind::HttpForbidden << u"HTTPS"_s << "works"_ba
-                                     << u"0 speaks HTTP: the judge answered with status 403"_s;
+                                     << u"0 speaks HTTP: status 403 instead of the judge's page"_s;
     QTest::newRow("SOCKS5") << Kind::Socks5 << QString() << QByteArray() << u"0 speaks SOCKS5: "_s;
     QTest::newRow("SOCKS5, judge") << Kind::Socks5 << u"SOCKS5"_s << "works"_ba << u"0 works SOCKS5: "_s;
     QTest::newRow("SOCKS4") << Kind::Socks4 << QString() << QByteArray() << u"0 speaks SOCKS4: "_s;
