@@ -7,8 +7,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Often enough to see it move, seldom enough that the drawing costs nothing.
-constexpr qint64 RedrawMs = 100;
-constexpr qint64 LineMs = 2000;
+constexpr std::chrono::milliseconds RedrawInterval{100};
+constexpr std::chrono::milliseconds LineInterval{2000};
 
 } // namespace
 
@@ -16,25 +16,21 @@ CheckProgress::CheckProgress(Console& console, ProgressReporter::Mode mode)
     : m_console(console)
     , m_mode(mode)
 {
+    m_timer.setInterval(m_mode == ProgressReporter::Mode::Bar ? RedrawInterval : LineInterval);
+    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { show(); });
 }
 
 void CheckProgress::start(qsizetype total)
 {
     m_total = total;
     m_clock.start();
-}
-
-void CheckProgress::update(qsizetype checked, qsizetype passing)
-{
-    m_checked = checked;
-    m_passing = passing;
-    const qint64 interval = m_mode == ProgressReporter::Mode::Bar ? RedrawMs : LineMs;
-    if (m_clock.elapsed() - m_shownAt >= interval)
-        show();
+    if (m_mode != ProgressReporter::Mode::Quiet)
+        m_timer.start();
 }
 
 void CheckProgress::finish()
 {
+    m_timer.stop();
     show();
     if (m_mode == ProgressReporter::Mode::Bar)
         m_console.writeErr(u"\n"_s);
@@ -44,8 +40,7 @@ void CheckProgress::show()
 {
     if (m_mode == ProgressReporter::Mode::Quiet)
         return;
-    m_shownAt = m_clock.elapsed();
-    const double seconds = double(std::max<qint64>(m_shownAt, 1)) / 1000;
+    const double seconds = double(std::max<qint64>(m_clock.elapsed(), 1)) / 1000;
     const QString line = u"checked %1/%2, %3 passing, %4/s"_s.arg(
         QString::number(m_checked), QString::number(m_total), QString::number(m_passing),
         QString::number(qRound64(double(m_checked) / seconds)));
