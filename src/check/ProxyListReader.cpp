@@ -32,10 +32,12 @@ const QRegularExpression& AddressAndPort()
     return pattern;
 }
 
+// C0, DEL and C1 controls other than the tab, and bytes that are not UTF-8.
 bool HasControlCharacter(const QString& text)
 {
-    return std::any_of(text.begin(), text.end(),
-                       [](QChar c) { return c != u'\t' && (c.unicode() < 0x20 || c.unicode() == 0x7f); });
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c != u'\t' && (c.category() == QChar::Other_Control || c == QChar::ReplacementCharacter);
+    });
 }
 
 std::variant<ProxyRecord, QString> Record(const QByteArray& line, QString address, const QString& port, QString type)
@@ -60,10 +62,11 @@ std::variant<ProxyRecord, QString> Record(const QByteArray& line, QString addres
 
 std::variant<ProxyRecord, QString> ParseProxyLine(const QByteArray& line)
 {
-    const QString text = QString::fromUtf8(line).trimmed();
+    const QString untrimmed = QString::fromUtf8(line);
     // The line goes back out as it came: it must not drive the terminal it is shown on.
-    if (HasControlCharacter(text))
-        return u"the line holds control characters"_s;
+    if (HasControlCharacter(untrimmed))
+        return u"the line holds control characters or is not UTF-8"_s;
+    const QString text = untrimmed.trimmed();
     const QStringList fields = text.split(u'\t');
     if (fields.size() == 5)
         return Record(line, fields[0].trimmed(), fields[1].trimmed(), fields[2].trimmed());

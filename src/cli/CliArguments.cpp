@@ -59,8 +59,9 @@ whois     prints the whois transcript for ADDRESS as it arrives
 ping      sends one ICMP echo to ADDRESS and prints the verdict
 
 Exit status: 0 done, 1 the answer is no (no proxy rows, no proxy passed the check, a dead
-address, a whois answer cut short), 2 bad usage or an unreadable list file, 3 the site or server could not be reached, 4 the list or a page could
-not be stored, 130 stopped by Ctrl+C.
+address, a whois answer cut short), 2 bad usage or an unreadable list file to check, 3 the
+site or server could not be reached, 4 the list or a page could not be stored, 130 stopped
+by Ctrl+C.
 )";
 
 constexpr int MaxJobs = 1000; // each job is an open socket: a thousand stays well within the usual descriptor limit
@@ -197,14 +198,15 @@ private:
         request.quiet = m_parser.isSet(m_quiet);
         if (m_parser.isSet(m_jobs)) {
             const std::optional<double> jobs = TextToNumber(m_parser.value(m_jobs));
-            if (!jobs || *jobs < 1 || *jobs > MaxJobs || *jobs != std::floor(*jobs))
+            // Written so that a NaN fails every comparison and is refused.
+            if (!jobs || !(*jobs >= 1 && *jobs <= MaxJobs) || *jobs != std::floor(*jobs))
                 return Refusal(u"invalid --jobs value \"%1\": expected a whole number from 1 to %2"_s.arg(
                     m_parser.value(m_jobs), QString::number(MaxJobs)));
             request.jobs = int(*jobs);
         }
         if (m_parser.isSet(m_timeout)) {
             const std::optional<double> seconds = TextToNumber(m_parser.value(m_timeout));
-            if (!seconds || *seconds < 0.1 || *seconds > MaxTimeoutSeconds)
+            if (!seconds || !(*seconds >= 0.1 && *seconds <= MaxTimeoutSeconds))
                 return Refusal(u"invalid --timeout value \"%1\": expected seconds from 0.1 to %2"_s.arg(
                     m_parser.value(m_timeout), QString::number(MaxTimeoutSeconds)));
             request.probe.timeout = std::chrono::milliseconds(qint64(*seconds * 1000));

@@ -71,7 +71,9 @@ void TstProxyChecker::readsBothListFormats_data()
     QTest::newRow("no IPv4") << "300.2.3.4:80"_ba << u"\"300.2.3.4\" is not an IP address"_s;
     QTest::newRow("three fields") << "a\tb\tc"_ba
                                   << u"3 tab-separated fields; a list line has five, or an address and a port"_s;
-    QTest::newRow("escape sequence") << "1.2.3.4\t80\tHTTP\t\x1b[2J\tx"_ba << u"the line holds control characters"_s;
+    QTest::newRow("escape sequence") << "1.2.3.4\t80\tHTTP\t\x1b[2J\tx"_ba
+                                     << u"the line holds control characters or is not UTF-8"_s;
+    QTest::newRow("8-bit CSI") << "1.2.3.4:80 \xc2\x9b"_ba << u"the line holds control characters or is not UTF-8"_s;
 }
 
 void TstProxyChecker::readsBothListFormats()

@@ -113,6 +113,8 @@ void TstCliCheck::badUsageIsRefused_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("jobs 0") << QStringList{u"--jobs"_s, u"0"_s}
                             << u"invalid --jobs value \"0\": expected a whole number from 1 to 1000"_s;
+    QTest::newRow("timeout 0") << QStringList{u"--timeout=0"_s}
+                               << u"invalid --timeout value \"0\": expected seconds from 0.1 to 3600"_s;
     QTest::newRow("works without judge") << QStringList{u"--require"_s, u"works"_s}
                                          << u"--require works needs a --judge to fetch through each proxy"_s;
     QTest::newRow("expect without judge") << QStringList{u"--expect"_s, u"x"_s} << u"--expect goes with --judge only"_s;
