@@ -130,7 +130,8 @@ void TstProxyChecker::verdictsAndLevels()
     QFETCH(QByteArray, expect);
     QFETCH(QString, result);
     const FakeProxy proxy(kind, u"127.0.0.2"_s, m_judge.serverPort());
-    ProbeSettings settings{std::chrono::milliseconds(700), {}};
+    // Ample for a fake in this process to answer, even under a sanitizer.
+    ProbeSettings settings{std::chrono::milliseconds(1500), {}};
     if (!expect.isEmpty())
         settings.judge = JudgeAt(QUrl(m_judge.url()), expect);
     ProxyChecker checker(settings, 4);
@@ -142,7 +143,7 @@ void TstProxyChecker::resultsComeInListOrder()
     const FakeProxy silent(Kind::Silent, u"127.0.0.3"_s, m_judge.serverPort());
     const FakeProxy http(Kind::HttpForwarding, u"127.0.0.4"_s, m_judge.serverPort());
     const QString closed = u"127.0.0.1:"_s + QString::number(ClosedLoopbackPort());
-    ProxyChecker checker(ProbeSettings{std::chrono::milliseconds(500), {}}, 2);
+    ProxyChecker checker(ProbeSettings{std::chrono::milliseconds(1500), {}}, 2);
     QCOMPARE(Told(checker, {Record(silent.line()), Record(closed), Record(http.line()), Record(http.line())}),
              (QStringList{u"0 reachable -: timed out"_s, u"1 none -: Connection refused"_s, u"2 speaks HTTP: "_s,
                           u"3 speaks HTTP: "_s}));
