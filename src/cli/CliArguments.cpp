@@ -3,6 +3,7 @@
 #include "Console.h"
 #include "ExitStatus.h"
 #include "HarvestRun.h"
+#include "PlainText.h"
 #include "TextNumber.h"
 #include "WhoisSession.h"
 
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -17,6 +19,9 @@ namespace {
 
 constexpr auto Usage = R"(Usage: varnholt-cli harvest [--pages N] [--site HOST[:PORT]] [--format ip-port|all]
                             [--separator TEXT] [-o FILE] [--quiet]
+       varnholt-cli check [FILE...] [--jobs N] [--timeout SECONDS] [--judge URL]
+                          [--expect TEXT] [--require reachable|speaks|works]
+                          [--report] [--quiet]
        varnholt-cli whois ADDRESS [--whois-server HOST[:PORT]]
        varnholt-cli ping ADDRESS
        varnholt-cli --help | --version
@@ -36,21 +41,38 @@ harvest   fetches N pages of the list (1 to 20, default 20) and writes one line 
   -q, --quiet          no progress on standard error; warnings and errors still come
   Ctrl+C stops after the page in progress and writes the rows so far; a second Ctrl+C
   stops at once and writes nothing.
+check     checks every proxy of the list files (standard input without FILE, or for -),
+          many at once, and prints the lines of those that pass, as they were read
+  --jobs N             proxies checked at once (1 to 1000, default 64)
+  --timeout SECONDS    the most one proxy may take (default 6)
+  --judge URL          an http:// page each proxy must fetch for the level "works"
+  --expect TEXT        the judge's page must hold TEXT
+  --require LEVEL      reachable (a TCP connection opens), speaks (it answers the HTTP,
+                       SOCKS5 or SOCKS4 handshake; the default) or works (the judge's page
+                       comes back through it; the default with --judge)
+  --report             one tab-separated line per proxy instead: address, port, type,
+                       verdict, level reached, connect time and total time in ms
+  -q, --quiet          no progress on standard error
+  Ctrl+C stops the check and prints the results so far.
 whois     prints the whois transcript for ADDRESS as it arrives
   --whois-server HOST[:PORT]  ask HOST instead of whois.arin.net (port 43)
 ping      sends one ICMP echo to ADDRESS and prints the verdict
 
-Exit status: 0 done, 1 the answer is no (no proxy rows, a dead address, a whois answer cut
-short), 2 bad usage, 3 the site or server could not be reached, 4 the list or a page could
-not be stored, 130 stopped by Ctrl+C.
+Exit status: 0 done, 1 the answer is no (no proxy rows, no proxy passed the check, a dead
+address, a whois answer cut short), 2 bad usage or an unreadable list file to check, 3 the
+site or server could not be reached, 4 the list or a page could not be stored, 130 stopped
+by Ctrl+C.
 )";
 
-enum class Command { Harvest, Whois, Ping };
+constexpr int MaxJobs = 1000; // each job is an open socket: a thousand stays well within the usual descriptor limit
+constexpr int MaxTimeoutSeconds = 3600;
+
+enum class Command { Harvest, Check, Whois, Ping };
 
 struct OptionUse
 {
     QCommandLineOption option;
-    Command command;
+    std::vector<Command> commands;
 };
 
 PrintedAnswer Refusal(const QString& reason)
@@ -92,12 +114,15 @@ public:
         if (!command)
             return Refusal(u"unknown command \"%1\""_s.arg(name));
         for (const OptionUse& use : m_uses) {
-            if (use.command != *command && m_parser.isSet(use.option))
+            const bool fits = std::find(use.commands.begin(), use.commands.end(), *command) != use.commands.end();
+            if (!fits && m_parser.isSet(use.option))
                 return Refusal(u"--%1 does not go with %2"_s.arg(use.option.names().constLast(), name));
         }
         switch (*command) {
         case Command::Harvest:
             return harvest(positional);
+        case Command::Check:
+            return check(positional);
         case Command::Whois:
             return whois(positional);
         case Command::Ping:
@@ -111,6 +136,8 @@ private:
     {
         if (name == u"harvest"_s)
             return Command::Harvest;
+        if (name == u"check"_s)
+            return Command::Check;
         if (name == u"whois"_s)
             return Command::Whois;
         if (name == u"ping"_s)
@@ -163,6 +190,49 @@ private:
         return request;
     }
 
+    CliRequest check(const QStringList& files) const
+    {
+        CheckRequest request;
+        request.files = files;
+        request.report = m_parser.isSet(m_report);
+        request.quiet = m_parser.isSet(m_quiet);
+        if (m_parser.isSet(m_jobs)) {
+            const std::optional<double> jobs = TextToNumber(m_parser.value(m_jobs));
+            // Written so that a NaN fails every comparison and is refused.
+            if (!jobs || !(*jobs >= 1 && *jobs <= MaxJobs) || *jobs != std::floor(*jobs))
+                return Refusal(u"invalid --jobs value \"%1\": expected a whole number from 1 to %2"_s.arg(
+                    m_parser.value(m_jobs), QString::number(MaxJobs)));
+            request.jobs = int(*jobs);
+        }
+        if (m_parser.isSet(m_timeout)) {
+            const std::optional<double> seconds = TextToNumber(m_parser.value(m_timeout));
+            if (!seconds || !(*seconds >= 0.1 && *seconds <= MaxTimeoutSeconds))
+                return Refusal(u"invalid --timeout value \"%1\": expected seconds from 0.1 to %2"_s.arg(
+                    m_parser.value(m_timeout), QString::number(MaxTimeoutSeconds)));
+            request.probe.timeout = std::chrono::milliseconds(qint64(*seconds * 1000));
+        }
+        if (m_parser.isSet(m_expect) && !m_parser.isSet(m_judge))
+            return Refusal(u"--expect goes with --judge only"_s);
+        if (m_parser.isSet(m_judge)) {
+            request.probe.judge =
+                JudgeAt(QUrl(m_parser.value(m_judge), QUrl::StrictMode), m_parser.value(m_expect).toUtf8());
+            if (!request.probe.judge)
+                return Refusal(u"invalid --judge value \"%1\": expected an http:// URL with a host"_s.arg(
+                    DisplayText(m_parser.value(m_judge))));
+            request.required = ProbeLevel::Works;
+        }
+        if (m_parser.isSet(m_require)) {
+            const std::optional<ProbeLevel> level = LevelNamed(m_parser.value(m_require));
+            if (!level)
+                return Refusal(u"invalid --require value \"%1\": expected reachable, speaks or works"_s.arg(
+                    m_parser.value(m_require)));
+            if (*level == ProbeLevel::Works && !request.probe.judge)
+                return Refusal(u"--require works needs a --judge to fetch through each proxy"_s);
+            request.required = *level;
+        }
+        return request;
+    }
+
     static std::optional<QString> address(const QStringList& rest)
     {
         if (rest.size() != 1 || rest.constFirst().isEmpty() || HasControlCharacter(rest.constFirst()))
@@ -200,11 +270,21 @@ private:
     const QCommandLineOption m_separator{u"separator"_s, {}, u"TEXT"_s};
     const QCommandLineOption m_output{{u"o"_s, u"output"_s}, {}, u"FILE"_s};
     const QCommandLineOption m_quiet{{u"q"_s, u"quiet"_s}};
+    const QCommandLineOption m_jobs{u"jobs"_s, {}, u"N"_s};
+    const QCommandLineOption m_timeout{u"timeout"_s, {}, u"SECONDS"_s};
+    const QCommandLineOption m_judge{u"judge"_s, {}, u"URL"_s};
+    const QCommandLineOption m_expect{u"expect"_s, {}, u"TEXT"_s};
+    const QCommandLineOption m_require{u"require"_s, {}, u"LEVEL"_s};
+    const QCommandLineOption m_report{u"report"_s};
     const QCommandLineOption m_whoisServer{u"whois-server"_s, {}, u"HOST[:PORT]"_s};
     const std::vector<OptionUse> m_uses{
-        {m_pages, Command::Harvest},     {m_site, Command::Harvest},   {m_format, Command::Harvest},
-        {m_separator, Command::Harvest}, {m_output, Command::Harvest}, {m_quiet, Command::Harvest},
-        {m_whoisServer, Command::Whois},
+        {m_pages, {Command::Harvest}},     {m_site, {Command::Harvest}},
+        {m_format, {Command::Harvest}},    {m_separator, {Command::Harvest}},
+        {m_output, {Command::Harvest}},    {m_quiet, {Command::Harvest, Command::Check}},
+        {m_jobs, {Command::Check}},        {m_timeout, {Command::Check}},
+        {m_judge, {Command::Check}},       {m_expect, {Command::Check}},
+        {m_require, {Command::Check}},     {m_report, {Command::Check}},
+        {m_whoisServer, {Command::Whois}},
     };
 };
 

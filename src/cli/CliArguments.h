@@ -2,6 +2,7 @@
 
 #include "HostPort.h"
 #include "ListFormat.h"
+#include "ProbeResult.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,16 @@ struct HarvestRequest
     HostPort site;
     ListFormat format;
     std::optional<QString> outputFile; // none: standard output
+    bool quiet = false;
+};
+
+struct CheckRequest
+{
+    QStringList files; // "-" is standard input, and so is no file at all
+    ProbeSettings probe;
+    ProbeLevel required = ProbeLevel::Speaks;
+    int jobs = 64;
+    bool report = false;
     bool quiet = false;
 };
 
@@ -38,7 +49,7 @@ struct PrintedAnswer
     bool toStandardError = false;
 };
 
-using CliRequest = std::variant<PrintedAnswer, HarvestRequest, WhoisRequest, PingRequest>;
+using CliRequest = std::variant<PrintedAnswer, HarvestRequest, CheckRequest, WhoisRequest, PingRequest>;
 
 // The program's arguments, its own name first.
 CliRequest ParseCliArguments(const QStringList& arguments);

@@ -13,6 +13,8 @@ class Console final
 
 public:
     static constexpr auto ProgramName = "varnholt-cli";
+    // Back to the start of a terminal's line and clear it, so a shorter line leaves nothing behind.
+    static constexpr auto Redraw = "\r\x1b[K";
 
     Console();
 

@@ -10,21 +10,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-ProgressReporter::Mode ProgressMode(bool quiet)
-{
-    if (quiet)
-        return ProgressReporter::Mode::Quiet;
-    return Console::errIsTerminal() ? ProgressReporter::Mode::Bar : ProgressReporter::Mode::Lines;
-}
-
-} // namespace
-
 HarvestCommand::HarvestCommand(HarvestRequest request, Console& console, PageFetcher& fetcher, EventYielder& yielder)
     : m_request(std::move(request))
     , m_console(console)
-    , m_reporter(console, ProgressMode(m_request.quiet))
+    , m_reporter(console, ProgressReporter::modeFor(m_request.quiet))
     , m_fetcher(fetcher)
     , m_yielder(yielder)
 {

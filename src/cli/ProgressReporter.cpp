@@ -9,8 +9,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int BarWidth = 20;
-// Back to the start of the line and clear it, so a shorter line leaves nothing behind.
-constexpr auto Redraw = "\r\x1b[K";
 
 } // namespace
 
@@ -18,6 +16,13 @@ ProgressReporter::ProgressReporter(Console& console, Mode mode)
     : m_console(console)
     , m_mode(mode)
 {
+}
+
+ProgressReporter::Mode ProgressReporter::modeFor(bool quiet)
+{
+    if (quiet)
+        return Mode::Quiet;
+    return Console::errIsTerminal() ? Mode::Bar : Mode::Lines;
 }
 
 void ProgressReporter::setCaption(const QString& caption)
@@ -90,7 +95,7 @@ void ProgressReporter::draw()
     if (m_mode != Mode::Bar)
         return;
     const QString bar = u'[' + QString(m_filled, u'#') + QString(BarWidth - m_filled, u'-') + u']';
-    m_console.writeErr(QString::fromLatin1(Redraw) + m_caption + u' ' + bar + u' ' + m_rows + u" rows"_s);
+    m_console.writeErr(QString::fromLatin1(Console::Redraw) + m_caption + u' ' + bar + u' ' + m_rows + u" rows"_s);
     m_lineOpen = true;
 }
 

@@ -15,6 +15,9 @@ public:
 
     ProgressReporter(Console& console, Mode mode);
 
+    // Quiet when asked; a bar on a terminal; plain lines for a log or a pipe.
+    static Mode modeFor(bool quiet);
+
     // The run's caption for what it does now: the page it fetches, or its verdict.
     void setCaption(const QString& caption);
     void setPageProgress(int value, int maximum);

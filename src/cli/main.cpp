@@ -1,3 +1,4 @@
+#include "CheckCommand.h"
 #include "CliArguments.h"
 #include "Console.h"
 #include "ConsolePrompter.h"
@@ -34,6 +35,18 @@ int Harvest(const HarvestRequest& request, Console& console)
     return command.run();
 }
 
+int Check(const CheckRequest& request, Console& console)
+{
+    CheckCommand command(request, console);
+    // Until the lists are read, Ctrl+C ends the program the usual way: nothing is checked yet,
+    // and a read that waits on a terminal or a pipe could not be stopped otherwise.
+    if (!command.readLists())
+        return ExitStatus::Usage;
+    const InterruptNotifier interrupts;
+    QObject::connect(&interrupts, &InterruptNotifier::interrupted, &command, &CheckCommand::interrupt);
+    return command.run();
+}
+
 int Whois(const WhoisRequest& request, Console& console)
 {
     WhoisCommand command(request, console);
@@ -66,6 +79,8 @@ int main(int argc, char* argv[])
         return Answer(*answer, console);
     if (const auto* harvest = std::get_if<HarvestRequest>(&request))
         return Harvest(*harvest, console);
+    if (const auto* check = std::get_if<CheckRequest>(&request))
+        return Check(*check, console);
     if (const auto* whois = std::get_if<WhoisRequest>(&request))
         return Whois(*whois, console);
     if (const auto* ping = std::get_if<PingRequest>(&request))
