@@ -8,6 +8,7 @@
 #include "LinuxIcmpLibrary.h"
 #include "LinuxSocketLibrary.h"
 #include "MessageBoxPrompter.h"
+#include "RawSocketPrivilege.h"
 #include "WorkFolder.h"
 
 #include <QApplication>
@@ -96,6 +97,7 @@ QStringList Arguments(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    RawSocketPrivilege::restrictProcess();
     QCoreApplication::setApplicationName(u"Varnholt Proxy List Extractor"_s);
     QCoreApplication::setApplicationVersion(u"1.1"_s);
     const CommandLine commandLine = ParseCommandLine(Arguments(argc, argv));

@@ -9,6 +9,7 @@
 #include "LinuxIcmpLibrary.h"
 #include "LinuxSocketLibrary.h"
 #include "PingVerdict.h"
+#include "RawSocketPrivilege.h"
 #include "WhoisCommand.h"
 
 #include <QCoreApplication>
@@ -56,6 +57,7 @@ int Ping(const PingRequest& request, Console& console)
 // application, and builds here the real fetcher and providers they are given.
 int main(int argc, char* argv[])
 {
+    RawSocketPrivilege::restrictProcess();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(Console::ProgramName));
     QCoreApplication::setApplicationVersion(QStringLiteral(VARNHOLT_VERSION));
