@@ -9,6 +9,7 @@
 #include "LinuxSocketLibrary.h"
 #include "MessageBoxPrompter.h"
 #include "RawSocketPrivilege.h"
+#include "StopSignalNotifier.h"
 #include "WorkFolder.h"
 
 #include <QApplication>
@@ -110,6 +111,9 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon(u":/varnholt/varnholt.svg"_s));
 
     MessageBoxPrompter prompter;
+    // A stop signal (the end of the desktop session, a kill, Ctrl+C in a terminal) is a quit,
+    // so the work folder goes with the program.
+    const StopSignalNotifier stopSignals;
     const WorkFolder workFolder;
     if (!workFolder.isValid()) {
         prompter.showMessage(
@@ -129,6 +133,7 @@ int main(int argc, char* argv[])
         {fetcher, yielder, prompter, files, browser, dialogs, icmp, sockets},
         {workFolder.path(), QCoreApplication::applicationDirPath(), options.site.authority(), options.whoisServer});
     QObject::connect(&window, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&stopSignals, &StopSignalNotifier::received, &window, &QWidget::close);
     window.show();
     return QApplication::exec();
 }
