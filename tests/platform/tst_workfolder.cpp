@@ -1,44 +1,16 @@
 #include "WorkFolder.h"
 
 #include <QDirIterator>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// The id of a process that has ended: a child that has been reaped.
-pid_t EndedProcess(const std::function<void()>& work = {})
-{
-    const pid_t child = fork();
-    if (child == 0) {
-        if (work)
-            work();
-        _exit(0);
-    }
-    waitpid(child, nullptr, 0);
-    return child;
-}
-
-// Everything under the root, links not followed.
-QStringList Entries(const QTemporaryDir& root)
-{
-    QStringList found;
-    QDirIterator it(root.path(), QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found.append(QDir(root.path()).relativeFilePath(it.next()));
-    found.sort();
-    return found;
-}
-
-} // namespace
 
 class TstWorkFolder final : public QObject
 {
@@ -47,59 +19,64 @@ class TstWorkFolder final : public QObject
 private Q_SLOTS:
     void onlyStaleFoldersAreRemoved_data();
     void onlyStaleFoldersAreRemoved();
-    void folderOfAKilledRunGoesAtTheNextStart();
 };
 
 void TstWorkFolder::onlyStaleFoldersAreRemoved_data()
 {
-    QTest::addColumn<QString>("name"); // %1: the process that made it
+    QTest::addColumn<QString>("made"); // by a killed run, or by hand: %1 the maker, page.tmp inside
     QTest::addColumn<bool>("living");
     QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("layout"); // page.tmp in the folder, beside a subfolder, or in the link's target
     QTest::addColumn<bool>("removed");
-    const QString name = u"varnholt-%1-Ab3xYz"_s;
-    QTest::newRow("process gone") << name << false << 0700 << u"file"_s << true;
-    QTest::newRow("process living") << name << true << 0700 << u"file"_s << false;
-    QTest::newRow("other mode") << name << false << 0755 << u"file"_s << false;
-    QTest::newRow("a folder inside") << name << false << 0700 << u"subfolder"_s << false;
-    QTest::newRow("a link to a folder") << name << false << 0700 << u"link"_s << false;
-    QTest::newRow("other name") << u"varnholt-%1-Ab3x"_s << false << 0700 << u"file"_s << false;
+    QTest::newRow("a killed run's") << QString() << false << 0700 << true;
+    QTest::newRow("process gone") << u"varnholt-%1-Ab3xYz"_s << false << 0700 << true;
+    QTest::newRow("process living") << u"varnholt-%1-Ab3xYz"_s << true << 0700 << false;
+    QTest::newRow("other mode") << u"varnholt-%1-Ab3xYz"_s << false << 0755 << false;
+    QTest::newRow("a folder inside") << u"varnholt-%1-Ab3xYz/folder"_s << false << 0700 << false;
+    QTest::newRow("a link to a folder") << u"elsewhere -> varnholt-%1-Ab3xYz"_s << false << 0700 << false;
+    QTest::newRow("other name") << u"varnholt-%1-Ab3x"_s << false << 0700 << false;
 }
 
 void TstWorkFolder::onlyStaleFoldersAreRemoved()
 {
-    QFETCH(QString, name);
+    QFETCH(QString, made);
     QFETCH(bool, living);
     QFETCH(int, mode);
-    QFETCH(QString, layout);
     QFETCH(bool, removed);
     QTemporaryDir root;
-    const QString folder = root.filePath(name.arg(living ? getpid() : EndedProcess()));
-    const QString made = layout == u"link"_s ? root.filePath(u"elsewhere"_s) : folder;
-    QVERIFY(QDir().mkpath(layout == u"subfolder"_s ? made + u"/folder"_s : made));
-    QVERIFY(::chmod(QFile::encodeName(made).constData(), mode_t(mode)) == 0);
-    if (made != folder)
-        QVERIFY(QFile::link(made, folder));
-    QVERIFY(QFile(made + u"/page.tmp"_s).open(QIODevice::WriteOnly));
-    const QStringList before = Entries(root);
+    const QDir dir(root.path());
+    // A process that ends as a killed program does, its work folder still there.
+    pid_t maker = fork();
+    if (maker == 0) {
+        std::optional<WorkFolder> folder;
+        if (made.isEmpty())
+            folder.emplace(root.path());
+        _exit(0);
+    }
+    waitpid(maker, nullptr, 0);
+    if (living)
+        maker = getpid();
+    const QStringList link = made.arg(maker).split(u" -> "_s);
+    if (!made.isEmpty()) {
+        QVERIFY(dir.mkpath(link.first()));
+        const QString folder = dir.filePath(link.first().section(u'/', 0, 0));
+        QVERIFY(chmod(QFile::encodeName(folder).constData(), mode_t(mode)) == 0);
+        QVERIFY(QFile(folder + u"/page.tmp"_s).open(QIODevice::WriteOnly));
+        QVERIFY(link.size() == 1 || QFile::link(folder, dir.filePath(link.last())));
+    }
+    const auto entries = [&dir] {
+        QStringList found; // links not followed
+        for (QDirIterator it(dir.path(), QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories);
+             it.hasNext();)
+            found.append(dir.relativeFilePath(it.next()));
+        return found;
+    };
+    const QStringList before = entries();
+    QCOMPARE(before.isEmpty(), false);
 
     QCOMPARE(RemoveStaleWorkFolders(root.path()), removed ? 1 : 0);
 
-    QCOMPARE(Entries(root), removed ? QStringList() : before);
-}
-
-void TstWorkFolder::folderOfAKilledRunGoesAtTheNextStart()
-{
-    QTemporaryDir root;
-    EndedProcess([&root] {
-        const WorkFolder folder(root.path());
-        _exit(0); // as a killed program ends: with its work folder still there
-    });
-    QCOMPARE(Entries(root).size(), 1);
-
-    const WorkFolder next(root.path());
-
-    QCOMPARE(Entries(root), QStringList{QDir(next.path()).dirName()});
+    QCOMPARE(entries(), removed ? QStringList() : before);
 }
 
 QTEST_GUILESS_MAIN(TstWorkFolder)
