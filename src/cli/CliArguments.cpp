@@ -35,14 +35,14 @@ harvest   fetches N pages of the list (1 to 20, default 20) and writes one line 
   -o, --output FILE    append the list to FILE instead of writing it to standard output
   -q, --quiet          no progress on standard error; warnings and errors still come
   Ctrl+C stops after the page in progress and writes the rows so far; a second Ctrl+C
-  stops at once and writes nothing.
+  stops at once and writes nothing. SIGTERM and SIGHUP count as Ctrl+C.
 whois     prints the whois transcript for ADDRESS as it arrives
   --whois-server HOST[:PORT]  ask HOST instead of whois.arin.net (port 43)
 ping      sends one ICMP echo to ADDRESS and prints the verdict
 
 Exit status: 0 done, 1 the answer is no (no proxy rows, a dead address, a whois answer cut
 short), 2 bad usage, 3 the site or server could not be reached, 4 the list or a page could
-not be stored, 130 stopped by Ctrl+C.
+not be stored, 130 stopped by Ctrl+C, 143 by SIGTERM, 129 by SIGHUP.
 )";
 
 enum class Command { Harvest, Whois, Ping };
