@@ -708,10 +708,6 @@ void TstCli::pingRaisesItsCapabilityOnlyToOpenARawSocket()
             filled += written;
         QVERIFY(fcntl(writeEnd.get(), F_SETFL, 0) == 0 && fcntl(readEnd.get(), F_SETFL, 0) == 0);
         QProcess ping;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        // LeakSanitizer cannot stop the threads of a process that its file capability made undumpable.
-        environment.insert(u"ASAN_OPTIONS"_s, environment.value(u"ASAN_OPTIONS"_s) + u":detect_leaks=0"_s);
-        ping.setProcessEnvironment(environment);
         const int out = writeEnd.get();
         ping.setChildProcessModifier([out] { dup2(out, STDOUT_FILENO); });
         ping.start(u"setpriv"_s,
