@@ -34,6 +34,7 @@ private Q_SLOTS:
     void harvestFillsTheTableAndEnablesTheListActions();
     void cancelButtonStopsAtThePageBoundary();
     void doubleClickOnAnEmptyTableSaysSo();
+    void quitEndsARunInTheMiddleOfItsPage_data();
     void quitEndsARunInTheMiddleOfItsPage();
     void buttonsOpenTheirWindows_data();
     void buttonsOpenTheirWindows();
@@ -192,11 +193,21 @@ void TstForm1::doubleClickOnAnEmptyTableSaysSo()
              (QList<RecordingPrompter::Message>{{u"The List is Empty"_s, MessageStyle::Stop, u"Error"_s}}));
 }
 
+void TstForm1::quitEndsARunInTheMiddleOfItsPage_data()
+{
+    QTest::addColumn<bool>("closed"); // as a stop signal closes it, instead of a click on Quit
+    QTest::newRow("Quit") << false;
+    QTest::newRow("window closed") << true;
+}
+
 void TstForm1::quitEndsARunInTheMiddleOfItsPage()
 {
+    QFETCH(bool, closed);
     QSignalSpy ending(m_window.get(), &Form1::endRequested);
-    m_yielder.onYield = [this](int yields) {
-        if (yields == 40)
+    m_yielder.onYield = [this, closed](int yields) {
+        if (yields == 40 && closed)
+            m_window->close();
+        else if (yields == 40)
             QTest::mouseClick(button(u"Command5"_s), Qt::LeftButton);
     };
     harvest(u"20"_s);
