@@ -1,5 +1,7 @@
 #include "DesktopServices.h"
 #include "HostPort.h"
+#include "RawSocketPrivilege.h"
+#include "StopSignalNotifier.h"
 #include "WorkFolder.h"
 
 #include <QApplication>
@@ -88,6 +90,7 @@ QStringList Arguments(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    RawSocketPrivilege::restrictProcess();
     QCoreApplication::setApplicationName(u"Varnholt Proxy List Extractor"_s);
     QCoreApplication::setApplicationVersion(QStringLiteral(VARNHOLT_VERSION));
     const CommandLine commandLine = ParseCommandLine(Arguments(argc, argv));
@@ -100,6 +103,9 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon(u":/varnholt/varnholt.svg"_s));
 
     DesktopServices desktop;
+    // A stop signal (the end of the desktop session, a kill, Ctrl+C in a terminal) is a quit,
+    // so the work folder goes with the program.
+    const StopSignalNotifier stopSignals;
     const WorkFolder workFolder;
     if (!workFolder.isValid()) {
         desktop.prompter().showMessage(
@@ -111,6 +117,7 @@ int main(int argc, char* argv[])
     Form1 window(desktop.services(), {workFolder.path(), QCoreApplication::applicationDirPath(),
                                       options.site.authority(), options.whoisServer});
     QObject::connect(&window, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&stopSignals, &StopSignalNotifier::received, &window, &QWidget::close);
     window.show();
     return QApplication::exec();
 }

@@ -40,7 +40,7 @@ harvest   fetches N pages of the list (1 to 20, default 20) and writes one line 
   -o, --output FILE    append the list to FILE instead of writing it to standard output
   -q, --quiet          no progress on standard error; warnings and errors still come
   Ctrl+C stops after the page in progress and writes the rows so far; a second Ctrl+C
-  stops at once and writes nothing.
+  stops at once and writes nothing. SIGTERM and SIGHUP count as Ctrl+C.
 check     checks every proxy of the list files (standard input without FILE, or for -),
           many at once, and prints the lines of those that pass, as they were read
   --jobs N             proxies checked at once (1 to 1000, default 64)
@@ -61,7 +61,7 @@ ping      sends one ICMP echo to ADDRESS and prints the verdict
 Exit status: 0 done, 1 the answer is no (no proxy rows, no proxy passed the check, a dead
 address, a whois answer cut short), 2 bad usage or an unreadable list file to check, 3 the
 site or server could not be reached, 4 the list or a page could not be stored, 130 stopped
-by Ctrl+C.
+by Ctrl+C, 143 by SIGTERM, 129 by SIGHUP.
 )";
 
 constexpr int MaxJobs = 1000; // each job is an open socket: a thousand stays well within the usual descriptor limit

@@ -6,10 +6,11 @@
 #include "ExitStatus.h"
 #include "HarvestCommand.h"
 #include "HttpPageFetcher.h"
-#include "InterruptNotifier.h"
 #include "LinuxIcmpLibrary.h"
 #include "LinuxSocketLibrary.h"
 #include "PingReport.h"
+#include "RawSocketPrivilege.h"
+#include "StopSignalNotifier.h"
 #include "WhoisCommand.h"
 
 #include <QCoreApplication>
@@ -25,34 +26,45 @@ int Answer(const PrintedAnswer& answer, Console& console)
     return answer.exitStatus;
 }
 
+// Ctrl+C, SIGTERM and SIGHUP each come to the command as one Ctrl+C. A command they stopped
+// ends with 128 + the number of the first of them, as a shell reports a program that signal
+// ended: 130 for Ctrl+C, 143 for SIGTERM, 129 for SIGHUP.
+template <typename Command>
+int RunStoppable(Command& command)
+{
+    const StopSignalNotifier stopSignals;
+    int first = 0;
+    QObject::connect(&stopSignals, &StopSignalNotifier::received, &stopSignals, [&command, &first](int signalNumber) {
+        if (first == 0)
+            first = signalNumber;
+        command.interrupt();
+    });
+    const int status = command.run();
+    return status == ExitStatus::Stopped && first != 0 ? 128 + first : status;
+}
+
 int Harvest(const HarvestRequest& request, Console& console)
 {
     HttpPageFetcher fetcher;
     ThrottledEventYielder yielder;
     HarvestCommand command(request, console, fetcher, yielder);
-    const InterruptNotifier interrupts;
-    QObject::connect(&interrupts, &InterruptNotifier::interrupted, &interrupts, [&command] { command.interrupt(); });
-    return command.run();
+    return RunStoppable(command);
 }
 
 int Check(const CheckRequest& request, Console& console)
 {
     CheckCommand command(request, console);
-    // Until the lists are read, Ctrl+C ends the program the usual way: nothing is checked yet,
-    // and a read that waits on a terminal or a pipe could not be stopped otherwise.
+    // Until the lists are read, a stop signal ends the program the usual way: nothing is
+    // checked yet, and a read that waits on a terminal or a pipe could not be stopped otherwise.
     if (!command.readLists())
         return ExitStatus::Usage;
-    const InterruptNotifier interrupts;
-    QObject::connect(&interrupts, &InterruptNotifier::interrupted, &command, &CheckCommand::interrupt);
-    return command.run();
+    return RunStoppable(command);
 }
 
 int Whois(const WhoisRequest& request, Console& console)
 {
     WhoisCommand command(request, console);
-    const InterruptNotifier interrupts;
-    QObject::connect(&interrupts, &InterruptNotifier::interrupted, &command, &WhoisCommand::interrupt);
-    return command.run();
+    return RunStoppable(command);
 }
 
 int Ping(const PingRequest& request, Console& console)
@@ -69,6 +81,7 @@ int Ping(const PingRequest& request, Console& console)
 // application, and builds here the real fetcher and providers they are given.
 int main(int argc, char* argv[])
 {
+    RawSocketPrivilege::restrictProcess();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(Console::ProgramName));
     QCoreApplication::setApplicationVersion(QStringLiteral(VARNHOLT_VERSION));

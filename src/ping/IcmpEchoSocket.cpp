@@ -1,6 +1,7 @@
 #include "IcmpEchoSocket.h"
 
 #include "IcmpLibrary.h"
+#include "RawSocketPrivilege.h"
 
 #include <QRandomGenerator>
 #include <QtEndian>
@@ -15,6 +16,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 using namespace std::chrono;
 
@@ -155,23 +157,21 @@ std::optional<QueuedError> FindQueuedError(msghdr& message)
     return std::nullopt;
 }
 
+struct RawSocket
+{
+    int fd = -1;
+    int error = 0; // errno when there is no socket
+};
+
+// The one moment the program holds CAP_NET_RAW in effect: it is lowered again on return.
+RawSocket OpenRawSocket()
+{
+    const RawSocketPrivilege privilege;
+    const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    return {fd, fd < 0 ? errno : 0};
+}
+
 } // namespace
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept
-{
-    if (this != &other) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = std::exchange(other.m_fd, -1);
-    }
-    return *this;
-}
-
-UniqueFd::~UniqueFd()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
 
 qint32 IcmpErrorStatus(int type, int code)
 {
@@ -228,10 +228,10 @@ OpenedIcmpSocket IcmpEchoSocket::open()
     const int datagram = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (datagram >= 0)
         return {IcmpEchoSocket(UniqueFd(datagram), Kind::Datagram), false};
-    const int raw = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (raw >= 0)
-        return {IcmpEchoSocket(UniqueFd(raw), Kind::Raw), false};
-    return {std::nullopt, errno == EPERM || errno == EACCES};
+    const RawSocket raw = OpenRawSocket();
+    if (raw.fd >= 0)
+        return {IcmpEchoSocket(UniqueFd(raw.fd), Kind::Raw), false};
+    return {std::nullopt, raw.error == EPERM || raw.error == EACCES};
 }
 
 IcmpEchoSocket::IcmpEchoSocket(UniqueFd socket, Kind kind)

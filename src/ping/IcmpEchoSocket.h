@@ -1,33 +1,12 @@
 #pragma once
 
+#include "UniqueFd.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
 #include <chrono>
 #include <optional>
-#include <utility>
-
-// A file descriptor that is closed with its owner.
-class UniqueFd final
-{
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd)
-        : m_fd(fd)
-    {
-    }
-    UniqueFd(UniqueFd&& other) noexcept
-        : m_fd(std::exchange(other.m_fd, -1))
-    {
-    }
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    ~UniqueFd();
-
-    int get() const { return m_fd; }
-
-private:
-    int m_fd = -1;
-};
 
 // What one echo request came to.
 struct EchoOutcome
@@ -47,7 +26,7 @@ struct OpenedIcmpSocket;
 
 // One ICMP socket that sends echo requests and waits for their answers, one at a time: an
 // unprivileged datagram socket where net.ipv4.ping_group_range includes the user's group,
-// otherwise a raw socket (root or CAP_NET_RAW).
+// otherwise a raw socket (root, or CAP_NET_RAW permitted: it is raised only to open it).
 class IcmpEchoSocket final
 {
 public:

@@ -18,8 +18,9 @@ QString NotPermittedMessage()
            u"To let every user ping, a system administrator can allow unprivileged ICMP sockets "
            u"for all groups:\n"
            u"sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n\n"
-           u"Or allow this program alone to open raw ICMP sockets:\n"
-           u"setcap cap_net_raw+ep \"%1\""_s.arg(QCoreApplication::applicationFilePath());
+           u"Or allow this program alone to open raw ICMP sockets, which it does only when the "
+           u"other kind is refused:\n"
+           u"setcap cap_net_raw+p \"%1\""_s.arg(QCoreApplication::applicationFilePath());
 }
 
 void WriteOutcome(const EchoOutcome& outcome, std::span<std::byte> buffer)

@@ -64,6 +64,7 @@ private Q_SLOTS:
     void inputDuringAFetchIsTakenAtOnce_data();
     void inputDuringAFetchIsTakenAtOnce();
     void startWhileStoppingIsRefused();
+    void quitEndsARunInTheMiddleOfItsPage_data();
     void quitEndsARunInTheMiddleOfItsPage();
     void buttonsOpenTheirWindows_data();
     void buttonsOpenTheirWindows();
@@ -250,11 +251,21 @@ void TstForm1::startWhileStoppingIsRefused()
     QCOMPARE(shown().pagesBar, u"Stopped."_s);
 }
 
+void TstForm1::quitEndsARunInTheMiddleOfItsPage_data()
+{
+    QTest::addColumn<bool>("closed"); // as a stop signal closes it, instead of a click on Quit
+    QTest::newRow("Quit") << false;
+    QTest::newRow("window closed") << true;
+}
+
 void TstForm1::quitEndsARunInTheMiddleOfItsPage()
 {
+    QFETCH(bool, closed);
     QSignalSpy ending(m_window.get(), &Form1::endRequested);
-    m_yielder.onYield = [this](int yields) {
-        if (yields == 40)
+    m_yielder.onYield = [this, closed](int yields) {
+        if (yields == 40 && closed)
+            m_window->close();
+        else if (yields == 40)
             QTest::mouseClick(button(u"Command5"_s), Qt::LeftButton);
     };
     harvest(u"20"_s);

@@ -10,6 +10,7 @@
 #include "PlainText.h"
 #include "ProxyTable.h"
 #include "ScriptedHttpServer.h"
+#include "UniqueFd.h"
 #include "WhoisSession.h"
 
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,6 +26,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -165,8 +168,8 @@ private Q_SLOTS:
     void failedPageKeepsTheRowsBeforeIt();
     void pageWithoutRowsIsReported_data();
     void pageWithoutRowsIsReported();
-    void ctrlCStopsTheHarvest_data();
-    void ctrlCStopsTheHarvest();
+    void stopSignalsStopTheHarvest_data();
+    void stopSignalsStopTheHarvest();
     void terminalShowsABarPerPage();
     void badUsageIsRefused_data();
     void badUsageIsRefused();
@@ -177,6 +180,7 @@ private Q_SLOTS:
     void ctrlCEndsAWhois();
     void pingTellsTheVerdict_data();
     void pingTellsTheVerdict();
+    void pingRaisesItsCapabilityOnlyToOpenARawSocket();
 
 private:
     QString siteAuthority() const { return Authority(m_site->serverPort()); }
@@ -360,47 +364,60 @@ void TstCli::pageWithoutRowsIsReported()
     }
 }
 
-void TstCli::ctrlCStopsTheHarvest_data()
+void TstCli::stopSignalsStopTheHarvest_data()
 {
-    QTest::addColumn<bool>("twice");
+    QTest::addColumn<QList<int>>("sent");
+    QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("pagesKept"); // none: nothing written
     QTest::addColumn<QByteArray>("lastWords");
-    QTest::newRow("once: the page in progress is kept") << false << u"2"_s << "Stopped. 200 rows\n"_ba;
-    QTest::newRow("twice: stops at once")
-        << true << QString() << "varnholt-cli: stopped at once; nothing was written\n"_ba;
+    const QByteArray kept = "Stopped. 200 rows\n";
+    const QByteArray atOnce = "varnholt-cli: stopped at once; nothing was written\n";
+    QTest::newRow("Ctrl+C: the page in progress is kept") << QList<int>{SIGINT} << 130 << u"2"_s << kept;
+    QTest::newRow("SIGTERM: the page in progress is kept") << QList<int>{SIGTERM} << 143 << u"2"_s << kept;
+    QTest::newRow("Ctrl+C twice: stops at once") << QList<int>{SIGINT, SIGINT} << 130 << QString() << atOnce;
+    QTest::newRow("SIGHUP, SIGTERM: stops at once") << QList<int>{SIGHUP, SIGTERM} << 129 << QString() << atOnce;
 }
 
-void TstCli::ctrlCStopsTheHarvest()
+void TstCli::stopSignalsStopTheHarvest()
 {
-    QFETCH(bool, twice);
+    QFETCH(QList<int>, sent);
+    QFETCH(int, exitCode);
     QFETCH(QString, pagesKept);
     QFETCH(QByteArray, lastWords);
     const DemoListSite& site = *m_site;
     QPointer<QTcpSocket> secondPage;
     ScriptedHttpServer server([&site, &secondPage](QTcpSocket& socket, const QByteArray& target) {
         if (OffsetOf(target) == 100)
-            secondPage = &socket; // held until the program has heard Ctrl+C
+            secondPage = &socket; // held until the program has heard the signal
         else
             ScriptedHttpServer::answer(socket, "200 OK", site.page(OffsetOf(target)));
     });
-    CliProcess cli({u"harvest"_s, u"--site"_s, server.authority()});
+    const QString temp = m_folder->path();
+    CliProcess cli({u"harvest"_s, u"--site"_s, server.authority()}, [&temp](QProcess& process) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"TMPDIR"_s, temp);
+        process.setProcessEnvironment(environment);
+    });
+    const auto workFolders = [&temp] { return QDir(temp).entryList({u"varnholt-*"_s}, QDir::Dirs).size(); };
 
     QVERIFY(QTest::qWaitFor([&secondPage] { return secondPage != nullptr; }, LongWait));
-    cli.interrupt();
+    QCOMPARE(workFolders(), 1);
+    cli.send(sent.first());
     QVERIFY2(cli.waitFor(cli.err(), "stopping after the page in progress"), cli.err().constData());
-    if (twice)
-        cli.interrupt(); // and the second page is never answered
+    if (sent.size() > 1)
+        cli.send(sent.last()); // and the second page is never answered
     else
         ScriptedHttpServer::answer(*secondPage, "200 OK", site.page(100));
     const Finished finished = cli.finish();
 
-    QCOMPARE(finished.exitCode, 130);
+    QCOMPARE(finished.exitCode, exitCode);
     QCOMPARE(server.targets().size(), 2);
     const QByteArray kept = pagesKept.isEmpty()
         ? QByteArray()
         : SavedList(siteAuthority(), pagesKept, {ListFormat::Layout::AddressAndPort, u":"_s});
     QCOMPARE(finished.out, kept);
     QVERIFY2(finished.err.endsWith(lastWords), finished.err.constData());
+    QCOMPARE(workFolders(), 0);
 }
 
 void TstCli::terminalShowsABarPerPage()
@@ -541,7 +558,7 @@ void TstCli::ctrlCEndsAWhois()
     CliProcess cli({u"whois"_s, u"127.0.0.1"_s, u"--whois-server"_s, server.address().authority()});
     QVERIFY(server.waitForPeer());
     QVERIFY2(cli.waitFor(cli.out(), "*** Whoising 127.0.0.1...\r\n"), cli.out().constData());
-    cli.interrupt();
+    cli.send(SIGINT);
     const Finished finished = cli.finish();
 
     QCOMPARE(finished.exitCode, 130);
@@ -591,6 +608,58 @@ void TstCli::pingTellsTheVerdict()
     QCOMPARE(ping.exitCode(), exitCode);
     QVERIFY2(err.isEmpty(), err.constData());
     QVERIFY2(QRegularExpression(verdict).match(QString::fromUtf8(out)).hasMatch(), out.constData());
+}
+
+// As the package installs it (+p), and as an older package left it (+ep): run by an ordinary
+// user where datagram ICMP sockets are forbidden, the ping opens a raw socket, and once the
+// echo is done, while it writes the verdict into a full pipe, nothing is in effect.
+void TstCli::pingRaisesItsCapabilityOnlyToOpenARawSocket()
+{
+    if (geteuid() != 0 || QStandardPaths::findExecutable(u"setpriv"_s).isEmpty())
+        QSKIP("setting a file capability and running as another user need root and setpriv (util-linux)");
+    QTemporaryDir folder;
+    const QString program = folder.filePath(u"varnholt-cli"_s);
+    QVERIFY(QFile::copy(QStringLiteral(VARNHOLT_CLI_PATH), program));
+    QVERIFY(QFile::setPermissions(folder.path(), QFile::permissions(program)));
+    if (QProcess::execute(u"setcap"_s, {u"cap_net_raw+p"_s, program}) != 0)
+        QSKIP("setcap (libcap2-bin) is missing, or the temporary folder keeps no file capabilities");
+    VARNHOLT_RUN_IN_NETWORK_NAMESPACE(
+        (QStringList{u"ip link set lo up"_s, u"echo 1 0 > /proc/sys/net/ipv4/ping_group_range"_s}));
+
+    for (const QString& capability : {u"cap_net_raw+p"_s, u"cap_net_raw+ep"_s}) {
+        QCOMPARE(QProcess::execute(u"setcap"_s, {capability, program}), 0);
+        int ends[2];
+        QVERIFY(pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0);
+        const UniqueFd readEnd(ends[0]);
+        UniqueFd writeEnd(ends[1]);
+        qsizetype filled = 0; // the program waits in its first write, the verdict after the echo
+        for (ssize_t written = 0; (written = write(writeEnd.get(), "....", 4)) > 0;)
+            filled += written;
+        QVERIFY(fcntl(writeEnd.get(), F_SETFL, 0) == 0 && fcntl(readEnd.get(), F_SETFL, 0) == 0);
+        QProcess ping;
+        const int out = writeEnd.get();
+        ping.setChildProcessModifier([out] { dup2(out, STDOUT_FILENO); });
+        ping.start(u"setpriv"_s,
+                   {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, program, u"ping"_s, u"127.0.0.1"_s});
+        writeEnd = UniqueFd();
+        const QString proc = u"/proc/%1/"_s.arg(ping.processId());
+        const auto read = [](const QString& path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray writingOut = QByteArray::number(SYS_write) + " 0x1 "; // blocked in write(1, ...)
+        QVERIFY(QTest::qWaitFor([&] { return read(proc + u"syscall"_s).startsWith(writingOut); }, LongWait));
+        const QByteArray status = read(proc + u"status"_s);
+        QFile output;
+        QVERIFY(output.open(readEnd.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle));
+        const QByteArray verdict = output.readAll().mid(filled);
+        QVERIFY(ping.waitForFinished(LongWait));
+
+        QVERIFY2(status.contains("CapPrm:\t0000000000002000\n") && status.contains("CapEff:\t0000000000000000\n"),
+                 status.constData());
+        QCOMPARE(ping.exitCode(), 0);
+        QVERIFY2(verdict.startsWith("The IP 127.0.0.1 Is Alive.\n"), verdict.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TstCli)

@@ -142,7 +142,7 @@ void TstCliCheck::ctrlCPrintsTheResultsSoFar()
     const QString list = writeList((m_http.line() + u'\n' + m_silent.line()).toUtf8());
     CliProcess cli({u"check"_s, u"--timeout"_s, u"60"_s, list});
     QVERIFY(CliProcess::waitFor(cli.out(), m_http.line().toUtf8()));
-    cli.interrupt();
+    cli.send(SIGINT);
     const Finished finished = cli.finish();
     QCOMPARE(finished.exitCode, 130);
     QCOMPARE(finished.out, (m_http.line() + u"\r\n"_s).toUtf8());

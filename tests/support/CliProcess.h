@@ -50,7 +50,7 @@ public:
         return QTest::qWaitFor([&stream, &text] { return stream.contains(text); }, LongWait);
     }
 
-    void interrupt() { ::kill(pid_t(m_process.processId()), SIGINT); }
+    void send(int signalNumber) { ::kill(pid_t(m_process.processId()), signalNumber); }
 
     Finished finish()
     {

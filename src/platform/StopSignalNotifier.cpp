@@ -1,4 +1,4 @@
-#include "InterruptNotifier.h"
+#include "StopSignalNotifier.h"
 
 #include <cerrno>
 
@@ -10,18 +10,18 @@ namespace {
 // The handler can reach nothing but this: the pipe's write end of the one notifier there is.
 volatile std::sig_atomic_t WriteEnd = -1;
 
-void OnInterrupt(int)
+void OnStopSignal(int signalNumber)
 {
     const int savedErrno = errno;
-    const char byte = 1;
-    // A full pipe already holds an interrupt that has not been read: nothing is lost.
+    const auto byte = char(signalNumber);
+    // A full pipe already holds signals that have not been read: the program is stopping.
     [[maybe_unused]] const ssize_t written = write(WriteEnd, &byte, 1);
     errno = savedErrno;
 }
 
 } // namespace
 
-InterruptNotifier::InterruptNotifier(QObject* parent)
+StopSignalNotifier::StopSignalNotifier(QObject* parent)
     : QObject(parent)
 {
     int ends[2];
@@ -32,38 +32,47 @@ InterruptNotifier::InterruptNotifier(QObject* parent)
     WriteEnd = m_writeEnd;
 
     struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    if (sigaction(SIGINT, &action, &m_previous) != 0) {
-        closePipe();
-        return;
+    for (std::size_t i = 0; i < Watched.size(); ++i) {
+        if (sigaction(Watched[i], &action, &m_previous[i]) != 0) {
+            restoreHandlers(i);
+            closePipe();
+            return;
+        }
     }
     m_notifier = std::make_unique<QSocketNotifier>(m_readEnd, QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &InterruptNotifier::drain);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &StopSignalNotifier::drain);
 }
 
-InterruptNotifier::~InterruptNotifier()
+StopSignalNotifier::~StopSignalNotifier()
 {
     if (m_notifier) {
         m_notifier.reset();
-        sigaction(SIGINT, &m_previous, nullptr);
+        restoreHandlers(Watched.size());
     }
     closePipe();
 }
 
-// Every Ctrl+C pressed since the last look is one interrupt each.
-void InterruptNotifier::drain()
+// Every signal that came since the last look is one emission each, in the order they came.
+void StopSignalNotifier::drain()
 {
     char bytes[16];
     ssize_t got = 0;
     while ((got = read(m_readEnd, bytes, sizeof bytes)) > 0) {
         for (ssize_t i = 0; i < got; ++i)
-            Q_EMIT interrupted();
+            Q_EMIT received(int(bytes[i]));
     }
 }
 
-void InterruptNotifier::closePipe()
+void StopSignalNotifier::restoreHandlers(std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        sigaction(Watched[i], &m_previous[i], nullptr);
+}
+
+void StopSignalNotifier::closePipe()
 {
     WriteEnd = -1;
     if (m_readEnd >= 0)
