@@ -114,8 +114,9 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    Form1 window(desktop.services(), {workFolder.path(), QCoreApplication::applicationDirPath(),
-                                      options.site.authority(), options.whoisServer});
+    Form1 window(
+        desktop.services(),
+        {workFolder.path(), QCoreApplication::applicationDirPath(), options.site.authority(), options.whoisServer});
     QObject::connect(&window, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&stopSignals, &StopSignalNotifier::received, &window, &QWidget::close);
     window.show();

@@ -167,8 +167,8 @@ void TstHarvestRun::endings_data()
     QTest::addColumn<int>("rowsPerPage");
     QTest::addColumn<QString>("ending");
     QTest::newRow("unreachable") << QByteArray() << QByteArray() << 0 << u"FetchFailed"_s;
-    QTest::newRow("error status with a body") << QByteArray("500 Internal Server Error") << QByteArray() << 100
-                                              << u"Completed"_s;
+    QTest::newRow("error status with a body")
+        << QByteArray("500 Internal Server Error") << QByteArray() << 100 << u"Completed"_s;
     QTest::newRow("no row markers") << QByteArray("200 OK") << QByteArray("<html>No list today</html>") << 0
                                     << u"Completed"_s;
 }

@@ -306,7 +306,8 @@ void TstLinuxIcmpLibrary::loopbackAnswers()
     icmp.IcmpCloseHandle(handle);
 
     QCOMPARE(reply.status(), 0);
-    QVERIFY2(reply.roundTripTime() >= 0 && reply.roundTripTime() <= TimeoutMs, qPrintable(QString::number(reply.roundTripTime())));
+    QVERIFY2(reply.roundTripTime() >= 0 && reply.roundTripTime() <= TimeoutMs,
+             qPrintable(QString::number(reply.roundTripTime())));
     QCOMPARE(reply.address(), Loopback);
     QCOMPARE(reply.data(), echoed);
     QCOMPARE(prompter.messages.size(), 0);
