@@ -3,10 +3,21 @@
 #include <QDir>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
 constexpr qsizetype ReadChunk = qsizetype{256} * 1024;
+
+// The first CR or LF in [from, end), or end: a vectorised search for each, the one for CR only
+// as far as the LF, so both cost in proportion to the line.
+const char* LineEnd(const char* from, const char* end)
+{
+    const auto* lf = static_cast<const char*>(std::memchr(from, '\n', end - from));
+    const char* stop = lf != nullptr ? lf : end;
+    const auto* cr = static_cast<const char*>(std::memchr(from, '\r', stop - from));
+    return cr != nullptr ? cr : stop;
+}
 
 } // namespace
 
@@ -77,8 +88,7 @@ QByteArrayView LineReader::readLine()
     for (;;) {
         const char* begin = m_buffer.constData();
         const char* end = begin + m_buffer.size();
-        const char* found =
-            std::find_if(begin + m_position + scanned, end, [](char c) { return c == '\r' || c == '\n'; });
+        const char* found = LineEnd(begin + m_position + scanned, end);
         if (found != end) {
             const qsizetype lineStart = m_position;
             const qsizetype lineEnd = found - begin;
