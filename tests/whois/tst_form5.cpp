@@ -108,11 +108,9 @@ void TstForm5::lineEndsSplitBetweenPieces()
          {u"a\r"_s, u"\r"_s, u"\nb\r\r"_s, u"\r\nc\r"_s, u"\r\rd\n\n"_s, u"e\r\n"_s.repeated(500)})
         view.appendPiece(piece);
     view.showPending();
-    const QString shown = u"a\nb\n\nc\n\n\nd\n\n"_s + u"e\n"_s.repeated(500);
-    QCOMPARE(view.toPlainText(), shown);
     view.selectAll();
     view.copy();
-    QCOMPARE(QGuiApplication::clipboard()->text(), shown);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"a\nb\n\nc\n\n\nd\n\n"_s + u"e\n"_s.repeated(500));
 }
 
 QTEST_MAIN(TstForm5)
