@@ -52,7 +52,13 @@ struct Finished
 {
     int exitCode = -1;
     long peakKiB = 0;
+    double cpuSeconds = 0; // user and system time, which other work on the machine does not stretch
 };
+
+double Seconds(const timeval& time)
+{
+    return double(time.tv_sec) + double(time.tv_usec) / 1e6;
+}
 
 std::vector<QByteArray> Words(const QStringList& command)
 {
@@ -95,7 +101,7 @@ Finished Run(const QStringList& command)
     rusage usage{};
     if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status))
         return {};
-    return {WEXITSTATUS(status), usage.ru_maxrss};
+    return {WEXITSTATUS(status), usage.ru_maxrss, Seconds(usage.ru_utime) + Seconds(usage.ru_stime)};
 }
 
 void WriteFile(const QString& path, const QByteArray& content)
@@ -214,6 +220,7 @@ QStringList PageAddresses(const QString& set, int pages)
 void RunEach(benchmark::State& state, const QStringList& command, std::initializer_list<int> success)
 {
     long peakKiB = 0;
+    double cpuSeconds = 0;
     for (auto _ : state) {
         const Finished finished = Run(command);
         if (std::find(success.begin(), success.end(), finished.exitCode) == success.end()) {
@@ -221,8 +228,10 @@ void RunEach(benchmark::State& state, const QStringList& command, std::initializ
             return;
         }
         peakKiB = std::max(peakKiB, finished.peakKiB);
+        cpuSeconds += finished.cpuSeconds;
     }
     state.counters["peak_MiB"] = double(peakKiB) / 1024;
+    state.counters["cpu_ms"] = benchmark::Counter(cpuSeconds * 1000, benchmark::Counter::kAvgIterations);
 }
 
 void BM_CliTwentyPages(benchmark::State& state)
