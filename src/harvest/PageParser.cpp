@@ -201,19 +201,19 @@ PageParser::Step PageParser::buildEntries()
         return Step::Failed;
 
     ProgressDisplay& bar = m_controls.pageBar();
-    QString entryText;
+    QByteArray entryText; // UTF-8, decoded once an entry: ':' ends a cell's bytes either way
     int cellCount = 0;
     while (!cells.atEnd()) {
         const QByteArrayView line = cells.readLine();
         if (!line.isEmpty()) {
-            entryText += QString::fromUtf8(line);
-            entryText += u':';
+            entryText += line;
+            entryText += ':';
             if (++cellCount == CellsPerEntry) {
-                const std::optional<ProxyEntry> entry = ProxyEntry::fromEntryText(entryText);
+                const std::optional<ProxyEntry> entry = ProxyEntry::fromEntryText(QString::fromUtf8(entryText));
                 if (!entry)
                     return Step::Failed;
                 m_table.append(*entry);
-                entryText.clear();
+                entryText.resize(0);
                 cellCount = 0;
                 m_controls.setReceivedText(QString::number(m_table.count()));
                 if (!yieldAndContinue())

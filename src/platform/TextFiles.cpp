@@ -10,6 +10,7 @@
 namespace {
 
 constexpr qsizetype ReadChunk = qsizetype{256} * 1024;
+constexpr qsizetype WriteChunk = qsizetype{64} * 1024;
 
 // The first CR or LF in [from, end), or end: a vectorised search for each, the one for CR only
 // as far as the LF, so both cost in proportion to the line.
@@ -131,12 +132,23 @@ FileStatus LineWriter::open()
 
 bool LineWriter::writeLine(QByteArrayView line)
 {
-    m_ok = m_ok && m_file.write(line.data(), line.size()) == line.size() && m_file.write("\r\n", 2) == 2;
+    m_pending += line;
+    m_pending += "\r\n";
+    if (m_pending.size() >= WriteChunk)
+        writePending();
     return m_ok;
+}
+
+// A write call a line cost more than the line; lines go to the file a chunk at a time.
+void LineWriter::writePending()
+{
+    m_ok = m_ok && m_file.write(m_pending) == m_pending.size();
+    m_pending.resize(0);
 }
 
 bool LineWriter::close()
 {
+    writePending();
     m_ok = m_file.flush() && m_ok;
     m_file.close();
     return m_ok && m_file.error() == QFileDevice::NoError;
