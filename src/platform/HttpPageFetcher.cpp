@@ -9,6 +9,10 @@
 
 namespace {
 
+// What Qt may hold of a body before it is copied to the sink: once this much waits, Qt stops
+// reading the socket, so a large page never sits in memory whole.
+constexpr qint64 ReadBufferSize = qint64{256} * 1024;
+
 // A reply whose only fault is the HTTP error status it carries: the server answered, so the
 // body counts. Qt reports some failures of its own in the same range, a body that fails to
 // inflate among them, but then the status is not an error.
@@ -46,6 +50,7 @@ FetchResult HttpPageFetcher::fetch(const QUrl& address, QIODevice& sink)
 
     const std::unique_ptr<QNetworkReply> reply(m_manager.get(request));
     m_reply = reply.get();
+    reply->setReadBufferSize(ReadBufferSize);
     QEventLoop loop;
     connect(reply.get(), &QNetworkReply::readyRead, this, [this, &sink] { copyAvailable(sink); });
     connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);

@@ -59,12 +59,16 @@ public:
     LineWriter(const QString& path, Mode mode);
 
     FileStatus open();
+    // Lines may wait in memory until close().
     bool writeLine(QByteArrayView line);
     // Flushes and closes; false when anything written could not reach the file.
     bool close();
 
 private:
+    void writePending();
+
     QFile m_file;
+    QByteArray m_pending;
     Mode m_mode;
     bool m_ok = true;
 };

@@ -2,6 +2,8 @@
 #include "Form5.h"
 #include "TranscriptView.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTest>
 
@@ -24,6 +26,7 @@ private Q_SLOTS:
     void lookupShowsTheExactTranscript();
     void selectionStaysWhileTheAnswerArrives();
     void closeWhileConnectingClosesTheSocket();
+    void lineEndsSplitBetweenPieces();
 };
 
 void TstForm5::lookupShowsTheExactTranscript()
@@ -49,10 +52,10 @@ void TstForm5::lookupShowsTheExactTranscript()
     QCOMPARE(form.session().transcript(),
              u"*** Whoising 10.0.0.1...\r\nOrgName: <script>alert(1)</script>\r\n"
              u"Comment: <b>bold</b>\0\r\r\n\r\n*** End of whois."_s);
-    // The view holds a line for every line break, CR CR LF being two, and a picture for the NUL.
-    QCOMPARE(text1->toPlainText(),
-             u"*** Whoising 10.0.0.1...\nOrgName: <script>alert(1)</script>\n"
-             u"Comment: <b>bold</b>\u2400\n\n\n*** End of whois."_s);
+    // The view shows one line end for CR CR LF, as for CR LF, and a picture for the NUL.
+    QTRY_COMPARE(text1->toPlainText(),
+                 u"*** Whoising 10.0.0.1...\nOrgName: <script>alert(1)</script>\n"
+                 u"Comment: <b>bold</b>\u2400\n\n*** End of whois."_s);
     QVERIFY(form.isVisible());
 }
 
@@ -96,6 +99,18 @@ void TstForm5::closeWhileConnectingClosesTheSocket()
     QCOMPARE(server.received(peer), QByteArray());
     QCOMPARE(form.session().transcript(), QString());
     QCOMPARE(form.findChild<TranscriptView*>(u"Text1"_s)->toPlainText(), QString());
+}
+
+void TstForm5::lineEndsSplitBetweenPieces()
+{
+    TranscriptView view;
+    for (const QString& piece :
+         {u"a\r"_s, u"\r"_s, u"\nb\r\r"_s, u"\r\nc\r"_s, u"\r\rd\n\n"_s, u"e\r\n"_s.repeated(500)})
+        view.appendPiece(piece);
+    view.showPending();
+    view.selectAll();
+    view.copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"a\nb\n\nc\n\n\nd\n\n"_s + u"e\n"_s.repeated(500));
 }
 
 QTEST_MAIN(TstForm5)
