@@ -56,9 +56,8 @@ std::optional<HarvestEnding> HarvestCommand::harvest()
     }
     HarvestRun run(m_table, {m_fetcher, m_yielder}, folder.path(), m_request.site.authority());
     listen(run);
-    const QString pageCount = ClampedPageCount(m_request.pageCount);
     m_run = &run;
-    const HarvestEnding ending = run.start([&pageCount] { return pageCount; });
+    const HarvestEnding ending = run.start([pageCount = ClampedPageCount(m_request.pageCount)] { return pageCount; });
     m_run = nullptr;
     return ending;
 }

@@ -73,7 +73,7 @@ HarvestRun::Ending HarvestRun::RetrievePages(const PageCountSource& pageCount)
             m_services.fetcher.cancel();
             break;
         }
-        const Ending page = retrievePage(offset, number, pageCountText, *count);
+        Ending page = retrievePage(offset, number, pageCountText, *count);
         if (page.ending != HarvestEnding::Completed)
             return page;
         Q_EMIT pageEnded(number);

@@ -111,7 +111,7 @@ void DemoListSite::onReadyRead(QTcpSocket* socket)
     QTimer::singleShot(m_options.pageDelay, socket, [this, socket, target] { respond(socket, target); });
 }
 
-void DemoListSite::respond(QTcpSocket* socket, const QByteArray& target)
+void DemoListSite::respond(QTcpSocket* socket, const QByteArray& target) const
 {
     const QUrl url(QString::fromLatin1(target));
     const QUrlQuery query(url);

@@ -43,7 +43,7 @@ public:
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
-    void respond(QTcpSocket* socket, const QByteArray& target);
+    void respond(QTcpSocket* socket, const QByteArray& target) const;
 
     QTcpServer m_server;
     Options m_options;
