@@ -171,10 +171,6 @@ private Q_SLOTS:
     void stopSignalsStopTheHarvest_data();
     void stopSignalsStopTheHarvest();
     void terminalShowsABarPerPage();
-    void badUsageIsRefused_data();
-    void badUsageIsRefused();
-    void helpAndVersion_data();
-    void helpAndVersion();
     void whoisPrintsTheWindowsTranscript();
     void whoisServerThatCannotBeReached();
     void ctrlCEndsAWhois();
@@ -265,13 +261,8 @@ void TstCli::pageCountFollowsTheWindowsRules_data()
     QTest::addColumn<int>("pages");
     QTest::addColumn<QString>("captionCount"); // the count the captions name
     QTest::newRow("none given: 20") << QStringList{} << 20 << u"20"_s;
-    QTest::newRow("three") << QStringList{u"--pages"_s, u"3"_s} << 3 << u"3"_s;
     QTest::newRow("zero raised to one") << QStringList{u"--pages"_s, u"0"_s} << 1 << u"1"_s;
-    QTest::newRow("negative raised to one") << QStringList{u"--pages"_s, u"-5"_s} << 1 << u"1"_s;
-    QTest::newRow("above 20 lowered") << QStringList{u"--pages"_s, u"25"_s} << 20 << u"20"_s;
-    QTest::newRow("fraction above 20 lowered") << QStringList{u"--pages"_s, u"20.4"_s} << 20 << u"20"_s;
     QTest::newRow("fraction kept as typed") << QStringList{u"--pages"_s, u"2.5"_s} << 2 << u"2.5"_s;
-    QTest::newRow("blanks around kept") << QStringList{u"--pages"_s, u" 2 "_s} << 2 << u" 2 "_s;
 }
 
 void TstCli::pageCountFollowsTheWindowsRules()
@@ -446,74 +437,6 @@ void TstCli::terminalShowsABarPerPage()
         u"Extraction Completed. 200 rows"_s,
     };
     QCOMPARE(ScreenLines(written), expected);
-}
-
-void TstCli::badUsageIsRefused_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("no command") << QStringList{} << u"no command given"_s;
-    QTest::newRow("unknown command") << QStringList{u"fetch"_s} << u"unknown command \"fetch\""_s;
-    QTest::newRow("unknown option") << QStringList{u"harvest"_s, u"--bogus"_s} << u"Unknown option 'bogus'."_s;
-    QTest::newRow("option without its value")
-        << QStringList{u"harvest"_s, u"--pages"_s} << u"Missing value after '--pages'."_s;
-    QTest::newRow("page count no number")
-        << QStringList{u"harvest"_s, u"--pages"_s, u"many"_s}
-        << u"invalid --pages value \"many\": expected a number of pages from 1 to 20"_s;
-    QTest::newRow("unknown format") << QStringList{u"harvest"_s, u"--format"_s, u"csv"_s}
-                                    << u"invalid --format value \"csv\": expected ip-port or all"_s;
-    QTest::newRow("separator with all data") << QStringList{u"harvest"_s, u"--format=all"_s, u"--separator"_s, u";"_s}
-                                             << u"--separator goes with --format ip-port only"_s;
-    QTest::newRow("malformed site") << QStringList{u"harvest"_s, u"--site"_s, u"host:99999"_s}
-                                    << u"invalid --site value \"host:99999\": expected HOST or HOST:PORT"_s;
-    QTest::newRow("empty output file") << QStringList{u"harvest"_s, u"-o"_s, QString()} << u"-o needs a file name"_s;
-    QTest::newRow("stray argument") << QStringList{u"harvest"_s, u"now"_s} << u"unexpected argument \"now\""_s;
-    QTest::newRow("option of another command")
-        << QStringList{u"whois"_s, u"127.0.0.1"_s, u"--pages=3"_s} << u"--pages does not go with whois"_s;
-    QTest::newRow("whois without address") << QStringList{u"whois"_s} << u"whois needs one ADDRESS"_s;
-    QTest::newRow("whois of two addresses")
-        << QStringList{u"whois"_s, u"127.0.0.1"_s, u"127.0.0.2"_s} << u"whois needs one ADDRESS"_s;
-    QTest::newRow("address with a line break")
-        << QStringList{u"whois"_s, u"127.0.0.1\r\nsecond query"_s} << u"whois needs one ADDRESS"_s;
-    QTest::newRow("malformed whois server") << QStringList{u"whois"_s, u"127.0.0.1"_s, u"--whois-server"_s, u"a b"_s}
-                                            << u"invalid --whois-server value \"a b\": expected HOST or HOST:PORT"_s;
-    QTest::newRow("ping without address") << QStringList{u"ping"_s} << u"ping needs one ADDRESS"_s;
-}
-
-void TstCli::badUsageIsRefused()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, reason);
-
-    const Finished cli = RunCli(arguments);
-
-    QCOMPARE(cli.exitCode, 2);
-    QVERIFY(cli.out.isEmpty());
-    const QList<QByteArray> lines = cli.err.split('\n');
-    QCOMPARE(lines.value(0), (u"varnholt-cli: "_s + reason).toUtf8());
-    QVERIFY2(lines.value(1).startsWith("Usage: varnholt-cli harvest"), cli.err.constData());
-}
-
-void TstCli::helpAndVersion_data()
-{
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<QRegularExpression>("printed");
-    QTest::newRow("help") << u"--help"_s
-                          << QRegularExpression(u"\\AUsage: varnholt-cli harvest .*\n\nExit status: 0 done.*\n\\z"_s,
-                                                QRegularExpression::DotMatchesEverythingOption);
-    QTest::newRow("version") << u"--version"_s << QRegularExpression(u"\\Avarnholt-cli \\d+\\.\\d+\n\\z"_s);
-}
-
-void TstCli::helpAndVersion()
-{
-    QFETCH(QString, option);
-    QFETCH(QRegularExpression, printed);
-
-    const Finished cli = RunCli({option});
-
-    QCOMPARE(cli.exitCode, 0);
-    QVERIFY(cli.err.isEmpty());
-    QVERIFY2(printed.match(QString::fromUtf8(cli.out)).hasMatch(), cli.out.constData());
 }
 
 void TstCli::whoisPrintsTheWindowsTranscript()
