@@ -1,8 +1,7 @@
 #include "LinuxIcmpLibrary.h"
+#include "NetworkNamespace.h"
 #include "RecordingPrompter.h"
 
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 #include <QtEndian>
 
@@ -16,9 +15,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Set in the copy of this test that runs inside a network namespace of its own.
-constexpr char InsideNamespace[] = "VARNHOLT_ICMP_TEST_NAMESPACE";
 
 // Address values: the address's parts in little-endian byte order.
 constexpr qint32 Loopback = 0x0100007F; // 127.0.0.1
@@ -56,26 +52,24 @@ quint32 EchoOnce(qint32 destination, ReplyBuffer& reply)
     return replies;
 }
 
-QString FindTool(const QString& name)
+// Where a row runs: a new network namespace in which only loopback is up, 10.99.0.0/24 is
+// routed to loopback, the nft rules (if any) answer 127.0.0.2, and only the row's kind of ICMP
+// socket may be opened: datagram (every group in ping_group_range), raw (CAP_NET_RAW kept) or none.
+QStringList NamespaceSetup(const QString& sockets, const QString& rules = {})
 {
-    return QStandardPaths::findExecutable(name, {u"/usr/sbin"_s, u"/sbin"_s, u"/usr/bin"_s, u"/bin"_s});
+    QStringList setup{u"ip link set lo up"_s, u"ip route add 10.99.0.0/24 dev lo"_s,
+                      u"echo %1 > /proc/sys/net/ipv4/ping_group_range"_s.arg(
+                          sockets == u"datagram"_s ? u"0 2147483647"_s : u"1 0"_s)};
+    if (!rules.isEmpty())
+        setup.append(u"nft \"%1\""_s.arg(rules));
+    return setup;
 }
 
-// What a namespace lets the test open: the datagram socket is allowed to every group or to
-// none (ping_group_range), and CAP_NET_RAW is kept or dropped.
-struct SocketsAllowed
+QStringList NamespaceWrapper(const QString& sockets)
 {
-    QString groupRange;
-    bool rawAllowed = false;
-};
-
-SocketsAllowed Allowed(const QString& sockets)
-{
-    if (sockets == u"datagram"_s)
-        return {u"0 2147483647"_s, false};
     if (sockets == u"raw"_s)
-        return {u"1 0"_s, true};
-    return {u"1 0"_s, false};
+        return {};
+    return {u"setpriv"_s, u"--inh-caps"_s, u"-net_raw"_s, u"--bounding-set"_s, u"-net_raw"_s};
 }
 
 // An nft rule set that answers echo requests to 127.0.0.2 with the ICMP error named.
@@ -93,7 +87,6 @@ class TstLinuxIcmpLibrary final : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
 
     void icmpErrorStatus_data();
     void icmpErrorStatus();
@@ -114,61 +107,8 @@ private slots:
     void forbiddenSocketsAskForPermission();
 
 private:
-    bool inside() const { return qEnvironmentVariableIsSet(InsideNamespace); }
-    void runInNamespace(const QString& sockets, const QString& rules = {});
-    void socketsColumn();
-
-    QString m_namespaceRefusal; // why this machine cannot run the namespace tests, if it cannot
+    static void socketsColumn();
 };
-
-void TstLinuxIcmpLibrary::initTestCase()
-{
-    if (inside())
-        return;
-    for (const QString& tool : {u"unshare"_s, u"ip"_s, u"setpriv"_s, u"nft"_s}) {
-        if (FindTool(tool).isEmpty()) {
-            m_namespaceRefusal = tool + u" is not installed (Debian packages util-linux, iproute2, nftables)"_s;
-            return;
-        }
-    }
-    QProcess probe;
-    probe.start(FindTool(u"unshare"_s), {u"-n"_s, u"true"_s});
-    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
-        m_namespaceRefusal = u"network namespaces are not allowed here: "_s
-            + QString::fromLocal8Bit(probe.readAllStandardError()).trimmed();
-}
-
-// Runs this test function's current row again, in a new network namespace where only loopback
-// is up, 10.99.0.0/24 is routed to loopback and only the named kind of ICMP socket may be opened.
-void TstLinuxIcmpLibrary::runInNamespace(const QString& sockets, const QString& rules)
-{
-    if (!m_namespaceRefusal.isEmpty())
-        QSKIP(qPrintable(m_namespaceRefusal));
-    const SocketsAllowed allowed = Allowed(sockets);
-    QString script = u"set -e; ip link set lo up; ip route add 10.99.0.0/24 dev lo; "
-                     u"echo %1 > /proc/sys/net/ipv4/ping_group_range; "_s.arg(allowed.groupRange);
-    if (!rules.isEmpty())
-        script += u"nft \"%1\"; "_s.arg(rules);
-    script += u"exec \"$@\""_s;
-
-    QStringList command{u"-n"_s, FindTool(u"sh"_s), u"-c"_s, script, u"sh"_s};
-    if (!allowed.rawAllowed)
-        command << FindTool(u"setpriv"_s) << u"--inh-caps"_s << u"-net_raw"_s << u"--bounding-set"_s << u"-net_raw"_s;
-    command << QCoreApplication::applicationFilePath()
-            << QString::fromLatin1(QTest::currentTestFunction()) + u':' + QString::fromLatin1(QTest::currentDataTag());
-
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(InsideNamespace), u"1"_s);
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(FindTool(u"unshare"_s), command);
-    const bool finished = child.waitForFinished(60000);
-    const QString output = QString::fromLocal8Bit(child.readAll());
-    QVERIFY2(finished, qPrintable(u"the test in the namespace did not finish:\n"_s + output));
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
-    QVERIFY2(output.contains(u"PASS   : "_s), qPrintable(output));
-}
 
 void TstLinuxIcmpLibrary::socketsColumn()
 {
@@ -288,10 +228,7 @@ void TstLinuxIcmpLibrary::loopbackAnswers()
     QFETCH(QString, sockets);
     QFETCH(QByteArray, payload);
     QFETCH(QByteArray, echoed);
-    if (!inside()) {
-        runInNamespace(sockets);
-        return;
-    }
+    VARNHOLT_RUN_IN_NETWORK_NAMESPACE(NamespaceSetup(sockets), NamespaceWrapper(sockets));
 
     RecordingPrompter prompter;
     LinuxIcmpLibrary icmp(prompter);
@@ -329,10 +266,9 @@ void TstLinuxIcmpLibrary::unansweredEchoTimesOut()
 {
     QFETCH(QString, sockets);
     QFETCH(bool, otherTraffic);
-    if (!inside()) {
-        runInNamespace(sockets, otherTraffic ? RejectRules(u"host-unreachable"_s) : QString());
-        return;
-    }
+    VARNHOLT_RUN_IN_NETWORK_NAMESPACE(
+        NamespaceSetup(sockets, otherTraffic ? RejectRules(u"host-unreachable"_s) : QString()),
+        NamespaceWrapper(sockets));
     // The other program pings while this echo waits: an answered echo and a refused one.
     std::jthread otherProgram;
     if (otherTraffic)
@@ -381,10 +317,8 @@ void TstLinuxIcmpLibrary::failedEchoTellsWhy()
     QFETCH(qint32, destination);
     QFETCH(qint32, status);
     QFETCH(qint32, responder);
-    if (!inside()) {
-        runInNamespace(sockets, reject.isEmpty() ? QString() : RejectRules(reject));
-        return;
-    }
+    VARNHOLT_RUN_IN_NETWORK_NAMESPACE(NamespaceSetup(sockets, reject.isEmpty() ? QString() : RejectRules(reject)),
+                                      NamespaceWrapper(sockets));
 
     ReplyBuffer reply;
 
@@ -404,10 +338,7 @@ void TstLinuxIcmpLibrary::forbiddenSocketsAskForPermission_data()
 void TstLinuxIcmpLibrary::forbiddenSocketsAskForPermission()
 {
     QFETCH(QString, sockets);
-    if (!inside()) {
-        runInNamespace(sockets);
-        return;
-    }
+    VARNHOLT_RUN_IN_NETWORK_NAMESPACE(NamespaceSetup(sockets), NamespaceWrapper(sockets));
 
     RecordingPrompter prompter;
     LinuxIcmpLibrary icmp(prompter);
