@@ -112,7 +112,6 @@ void TstForm2::savesInTheChosenFormatAndCloses_data()
     QTest::addColumn<QByteArray>("expected");
 
     QTest::newRow("separator as typed") << u" -> "_s << false << "10.0.0.1 -> 8080\r\n10.0.0.2 -> 3128\r\n"_ba;
-    QTest::newRow("no separator") << QString() << false << "10.0.0.18080\r\n10.0.0.23128\r\n"_ba;
     QTest::newRow("all data") << u" -> "_s << true
                               << "10.0.0.1\t8080\tHTTP\tItaly\ttoday\r\n10.0.0.2\t3128\t\tJapan\tnow\r\n"_ba;
 }

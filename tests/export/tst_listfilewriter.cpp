@@ -99,8 +99,6 @@ void TstListFileWriter::writesOneLinePerRow_data()
     QTest::newRow("colon, in table order")
         << three << false << u":"_s << "10.0.0.1:8080\r\n10.0.0.2:3128\r\n192.168.1.20:80\r\n"_ba;
     QTest::newRow("empty separator") << QList{First} << false << QString() << "10.0.0.18080\r\n"_ba;
-    QTest::newRow("several characters") << QList{First} << false << u"::|"_s << "10.0.0.1::|8080\r\n"_ba;
-    QTest::newRow("blanks kept around the separator") << QList{First} << false << u" : "_s << "10.0.0.1 : 8080\r\n"_ba;
     QTest::newRow("all data, separator ignored")
         << QList{First, Second} << true << u" - "_s
         << "10.0.0.1\t8080\tHTTP\tItaly\t2004-04-29 10:00\r\n10.0.0.2\t3128\tanonymous\tJapan\tyesterday\r\n"_ba;
