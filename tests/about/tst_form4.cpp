@@ -13,6 +13,7 @@ class TstForm4 : public QObject
 
 private Q_SLOTS:
     void init();
+    void showsTheProductFacts();
     void theAddressOpensOncePerClickOrKey_data();
     void theAddressOpensOncePerClickOrKey();
     void onlyOkCloses_data();
@@ -30,6 +31,23 @@ void TstForm4::init()
     m_browser.opened.clear();
     m_form = std::make_unique<Form4>(m_browser);
     m_form->show();
+}
+
+// Every text the window shows, as plain text, in the order of the labels' names.
+void TstForm4::showsTheProductFacts()
+{
+    QStringList shown;
+    for (const QLabel* label : m_form->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (label->text().isEmpty())
+            continue; // the picture
+        shown.append(label->objectName() + u'=' + label->text());
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+    shown.sort();
+    QCOMPARE(shown.join(u"; "_s),
+             u"Label10=-; Label1=Varnholt Proxy List Extractor; Label2=Version:; Label3=https://www.tarnwick.example/; "
+             u"Label4=Tarnwick Inc.; Label5=Release Date:; Label7=Greets:; Label8=%1; Label9=29/04/2004"_s.arg(
+                 QStringLiteral(VARNHOLT_VERSION)));
 }
 
 void TstForm4::theAddressOpensOncePerClickOrKey_data()
