@@ -60,7 +60,7 @@ Q_SIGNALS:
     void entryAppended(int rowCount);
 
 private:
-    enum class Step { Done, Skipped, Failed };
+    enum class Step { Done, Failed };
 
     Step beginStage(ParseStage stage, const QString& path);
     Step extractCells();
