@@ -33,7 +33,7 @@ std::optional<HostPort> ParseHostPort(const QString& text)
         return std::nullopt;
     // A bracketed host is an IPv6 address, the only kind with a scope: QUrl would take an
     // IPvFuture literal there too, and a percent sign in a host name.
-    const bool addressLike = host.contains(u':') || host.contains(u'%');
+    const bool addressLike = text.startsWith(u'[') || host.contains(u':') || host.contains(u'%');
     if (addressLike && QHostAddress(url.host()).protocol() != QAbstractSocket::IPv6Protocol)
         return std::nullopt;
     HostPort parsed{url.host(), std::nullopt};

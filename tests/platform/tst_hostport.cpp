@@ -33,6 +33,7 @@ void TstHostPort::parsesServerNames_data()
     QTest::newRow("bare IPv6") << u"::1"_s << false << QString();
     QTest::newRow("unclosed bracket") << u"[::1:43"_s << false << QString();
     QTest::newRow("bracketed name") << u"[host]:43"_s << false << QString();
+    QTest::newRow("IPvFuture literal") << u"[v7.host]:43"_s << false << QString();
     QTest::newRow("empty label") << u"a..b"_s << false << QString();
     QTest::newRow("IPv6 with a scope") << u"[fe80::1%eth0]:43"_s << true << u"[fe80::1%eth0]:43"_s;
     QTest::newRow("NUL inside the brackets") << u"[::ffff\0@*]"_s << false << QString();
