@@ -4,24 +4,19 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-// A judge page: every request for "/judge" in origin form gets a 200 with the page, anything
-// else a 400, so a proxy that passes the request on unchanged in absolute form fails.
+// A judge: "/judge" asked in origin form gets its page, anything else a 400 (a request not rewritten).
 class FakeJudge final : public QTcpServer
 {
 public:
-    static constexpr auto Page = "<html>judged: the proxy works</html>";
-
     FakeJudge()
     {
         listen(QHostAddress::LocalHost, 0);
         connect(this, &QTcpServer::newConnection, this, [this] {
             QTcpSocket* peer = nextPendingConnection();
             connect(peer, &QTcpSocket::readyRead, peer, [peer] {
-                if (!peer->peek(4096).contains("\r\n\r\n"))
-                    return;
-                const bool origin = peer->readAll().startsWith("GET /judge HTTP/1.1\r\n");
-                peer->write(origin ? "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + QByteArray(Page)
-                                   : QByteArray("HTTP/1.1 400 Bad Request\r\n\r\n"));
+                peer->write(peer->readAll().startsWith("GET /judge HTTP/1.1\r\n")
+                                ? "HTTP/1.1 200 OK\r\n\r\n<html>judged: the proxy works</html>"
+                                : "HTTP/1.1 400 Bad Request\r\n\r\n");
                 peer->disconnectFromHost();
             });
         });
@@ -30,8 +25,7 @@ public:
     QString url() const { return QStringLiteral("http://127.0.0.1:%1/judge").arg(serverPort()); }
 };
 
-// A proxy of one kind on an address of its own in 127.0.0.0/8, which passes on to the judge
-// only: any other destination is refused, so a test never reaches beyond this process.
+// A proxy on an address of its own in 127.0.0.0/8 that passes on to the judge only: tests stay in-process.
 class FakeProxy final : public QTcpServer
 {
 public:
@@ -54,45 +48,37 @@ public:
         return serverAddress().toString() + separator + QString::number(serverPort());
     }
 
-private:
-    static quint16 PortAt(const QByteArray& bytes, qsizetype at)
-    {
-        return quint16(quint8(bytes.at(at)) << 8 | quint8(bytes.at(at + 1)));
-    }
+    // The first byte of each message heard outside a tunnel: 'G' of an HTTP GET, or the SOCKS version.
+    const QByteArray& heard() const { return m_heard; }
 
+private:
     void answer(QTcpSocket* peer)
     {
         if (peer->property("tunnel").toBool())
             return;
         const QByteArray got = peer->readAll();
+        m_heard += got.left(1);
         const QByteArray judge = "http://127.0.0.1:" + QByteArray::number(m_judgePort);
+        const QByteArray judgePort = QByteArray(1, char(m_judgePort >> 8)) + char(m_judgePort & 0xff);
         switch (m_kind) {
         case Kind::HttpForwarding:
             if (got.startsWith("GET " + judge + '/'))
-                return tunnel(peer, "GET " + got.mid(4 + judge.size()));
-            if (got.startsWith("GET "))
-                return close(peer, "HTTP/1.1 502 Bad Gateway\r\n\r\n");
-            return peer->abort();
+                return tunnel(peer, {}, "GET " + got.mid(4 + judge.size()));
+            return got.startsWith("GET ") ? close(peer, "HTTP/1.1 502 Bad Gateway\r\n\r\n") : peer->abort();
         case Kind::HttpForbidden:
             return got.startsWith("GET ") ? close(peer, "HTTP/1.1 403 Forbidden\r\n\r\n") : peer->abort();
         case Kind::Socks5:
-            if (!got.startsWith('\x05'))
-                return peer->abort();
             if (got == QByteArray("\x05\x01\x00", 3))
                 return void(peer->write(QByteArray("\x05\x00", 2)));
-            if (got.size() == 10 && got.startsWith(QByteArray("\x05\x01\x00\x01", 4))
-                && PortAt(got, 8) == m_judgePort) {
-                peer->write(QByteArray("\x05\x00\x00\x01\x00\x00\x00\x00\x00\x00", 10));
-                return tunnel(peer, {});
-            }
-            return close(peer, QByteArray("\x05\x05\x00\x01\x00\x00\x00\x00\x00\x00", 10));
+            if (got == QByteArray("\x05\x01\x00\x01\x7f\x00\x00\x01", 8) + judgePort)
+                return tunnel(peer, QByteArray("\x05\x00\x00\x01\x00\x00\x00\x00\x00\x00", 10));
+            return peer->abort();
         case Kind::Socks4:
             if (got.size() < 9 || got.at(0) != 4)
                 return peer->abort();
-            if (PortAt(got, 2) != m_judgePort)
+            if (got.mid(2, 2) != judgePort)
                 return close(peer, QByteArray("\x00\x5b\x00\x00\x00\x00\x00\x00", 8));
-            peer->write(QByteArray("\x00\x5a\x00\x00\x00\x00\x00\x00", 8));
-            return tunnel(peer, {});
+            return tunnel(peer, QByteArray("\x00\x5a\x00\x00\x00\x00\x00\x00", 8));
         case Kind::Silent:
             return;
         case Kind::Garbage:
@@ -106,9 +92,10 @@ private:
         peer->disconnectFromHost();
     }
 
-    // From here on the peer talks to the judge, both ways.
-    void tunnel(QTcpSocket* peer, const QByteArray& first)
+    // The proxy's own reply, then the peer talks to the judge, both ways.
+    void tunnel(QTcpSocket* peer, const QByteArray& reply, const QByteArray& first = {})
     {
+        peer->write(reply);
         peer->setProperty("tunnel", true);
         auto* judge = new QTcpSocket(peer);
         connect(judge, &QTcpSocket::readyRead, peer, [peer, judge] { peer->write(judge->readAll()); });
@@ -120,4 +107,5 @@ private:
 
     Kind m_kind;
     quint16 m_judgePort;
+    QByteArray m_heard;
 };
