@@ -10,8 +10,6 @@
 #include <QTest>
 #include <QUrlQuery>
 
-#include <array>
-
 // The parse bar's reports, one item a stretch: "Parsing Data... 0-817/824" began at 0 and rose
 // by one per report to 817 under the maximum 824; any other step starts a new item.
 class ProgressTrail final
@@ -19,24 +17,22 @@ class ProgressTrail final
 public:
     void follow(ParseStage stage, int value, int maximum)
     {
-        if (items.isEmpty() || stage != m_stage || value != m_last + 1 || maximum != m_maximum) {
+        const QString caption = StageCaption(stage) + u' ';
+        const QString of = u'/' + QString::number(maximum);
+        if (items.isEmpty() || value != m_last + 1 || !items.last().startsWith(caption) || !items.last().endsWith(of)) {
             m_first = value;
             items.append(QString());
         }
-        m_stage = stage;
         m_last = value;
-        m_maximum = maximum;
         const QString range = QString::number(m_first) + (value == m_first ? QString() : u'-' + QString::number(value));
-        items.last() = StageCaption(stage) + u' ' + range + u'/' + QString::number(maximum);
+        items.last() = caption + range + of;
     }
 
     QStringList items;
 
 private:
-    ParseStage m_stage = ParseStage::Complete;
     int m_first = 0;
     int m_last = 0;
-    int m_maximum = 0;
 };
 
 // A demo page is 823 lines, then the run's line end; its 105th row marker (the next-page row)
@@ -53,7 +49,7 @@ struct HarvestLog
     int pagesBarMaximum = 0; // as the last page set it
     int rows = 0; // the row count the last appended entry reported
     int pagesDone = 0;
-    QString ending;
+    HarvestEnding ending{};
     QStringList firstPageProgress;
 
     friend bool operator==(const HarvestLog&, const HarvestLog&) = default;
@@ -63,7 +59,7 @@ inline char* toString(const HarvestLog& log)
 {
     QString text;
     QDebug(&text) << log.offsets << log.pageCaptions << "maximum" << log.pagesBarMaximum << "rows" << log.rows << "done"
-                  << log.pagesDone << log.ending << log.firstPageProgress;
+                  << log.pagesDone << int(log.ending) << log.firstPageProgress;
     return QTest::toString(text);
 }
 
@@ -76,9 +72,7 @@ public:
     std::function<void(HarvestRun& run, QString& pageCount)> onYield = [](HarvestRun&, QString&) {};
     QString reason; // why the last run failed
 
-    HarvestLog run(const QString& authority, QString pageCount,
-                   std::chrono::milliseconds timeout = std::chrono::seconds(5),
-                   qint64 bodyCap = HttpPageFetcher::LargestBody)
+    HarvestLog run(const QString& authority, QString pageCount, std::chrono::milliseconds timeout, qint64 bodyCap)
     {
         QTemporaryDir folder;
         ProxyTable table;
@@ -102,8 +96,7 @@ public:
         QObject::connect(&run, &HarvestRun::entryAppended, &run, [&log](int rowCount) { log.rows = rowCount; });
         QObject::connect(&run, &HarvestRun::pageEnded, &run, [&log](int pagesDone) { log.pagesDone = pagesDone; });
         QObject::connect(&run, &HarvestRun::finished, &run, [&](HarvestEnding ending, const QString& why) {
-            static constexpr std::array Names{"Completed", "Stopped", "FetchFailed", "Failed", "Abandoned"};
-            log.ending = QString::fromLatin1(Names.at(std::size_t(ending)));
+            log.ending = ending;
             reason = why;
         });
         run.start([&pageCount] { return pageCount; });
