@@ -3,6 +3,8 @@
 #include "CountingYielder.h"
 #include "DemoListSite.h"
 #include "Form1.h"
+#include "Form3.h"
+#include "Form4.h"
 #include "HttpPageFetcher.h"
 #include "LinuxIcmpLibrary.h"
 #include "LinuxSocketLibrary.h"
@@ -12,12 +14,17 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <qpa/qwindowsysteminterface.h>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -49,6 +56,8 @@ private Q_SLOTS:
     void inputDuringAFetchIsTakenAtOnce_data();
     void inputDuringAFetchIsTakenAtOnce();
     void everyControlOfEveryWindowHasAName();
+    void detailsAndAboutShowPlainTextAndCloseOnlyByOk();
+    void stopSignalIsAQuit();
 
 private:
     QPushButton* button(const QString& name) const { return m_window->findChild<QPushButton*>(name); }
@@ -177,6 +186,46 @@ void TstForm1::everyControlOfEveryWindowHasAName()
     QTest::mouseDClick(m_window->findChild<QAbstractItemView*>()->viewport(), Qt::LeftButton);
     QCOMPARE(unnamed.join(u", "_s), QString());
     QCOMPARE(m_dialogs.captions.size(), 4);
+}
+
+void TstForm1::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
+{
+    ProxyTable table;
+    table.append({u"10.0.0.1"_s, u"8080"_s, u"HTTP"_s, u"Italy"_s, u"today"_s});
+    table.append({u" 10.0.0.2"_s, u"3128"_s, QString(), u"<b>Japan</b>"_s, u"now "_s});
+    table.select(1); // its fields as the table holds them: spaces, markup and an empty one
+    const Form3 details(table);
+    const auto* text = details.findChild<QPlainTextEdit*>();
+    QCOMPARE(text->toPlainText() + (text->isReadOnly() ? u" (read-only)"_s : QString()),
+             u"Proxy IP:  10.0.0.2\nProxy Port: 3128\nType: \nCountry: <b>Japan</b>\nLast Test: now  (read-only)"_s);
+    Form4 about(m_browser);
+    about.show();
+    QStringList shown; // the picture has no text
+    for (const QLabel* label : about.findChildren<QLabel*>())
+        if (!label->text().isEmpty())
+            shown.append(label->textFormat() == Qt::PlainText ? label->text() : u"<markup>"_s);
+    QCOMPARE(shown.join(u'|'),
+             u"Varnholt Proxy List Extractor|Version:|%1|Release Date:|29/04/2004|Greets:|-|"
+             u"Tarnwick Inc.|https://www.tarnwick.example/"_s.arg(QStringLiteral(VARNHOLT_VERSION)));
+    QTest::keyClick(&about, Qt::Key_Escape);
+    QVERIFY(about.isVisible());
+    QTest::mouseClick(about.findChild<QPushButton*>(), Qt::LeftButton);
+    QVERIFY(!about.isVisible());
+}
+
+// SIGTERM, as the end of the desktop session sends it, ends the real program as Quit does.
+void TstForm1::stopSignalIsAQuit()
+{
+    QTemporaryDir temp;
+    const auto workFolders = [&temp] { return QDir(temp.path()).entryList({u"varnholt-*"_s}, QDir::Dirs).size(); };
+    QProcess window;
+    window.setEnvironment(QProcess::systemEnvironment() << u"TMPDIR="_s + temp.path());
+    window.start(QStringLiteral(VARNHOLT_PATH), QStringList()); // it fetches nothing until asked
+    // The work folder is made once the program is set to take the signal.
+    QVERIFY(QTest::qWaitFor([&workFolders] { return workFolders() == 1; }, 60000));
+    ::kill(pid_t(window.processId()), SIGTERM);
+    QVERIFY(window.waitForFinished(60000));
+    QCOMPARE((QList<qsizetype>{window.exitStatus(), window.exitCode(), workFolders()}), (QList<qsizetype>{0, 0, 0}));
 }
 
 QTEST_MAIN(TstForm1)
