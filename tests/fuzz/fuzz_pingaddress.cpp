@@ -1,6 +1,6 @@
-// A proxy's address text through the ping command: an echo goes out exactly when the text is
-// four dotted parts of ASCII digits, each from 0 to 255, and to that address; any other text
-// is told dead with "Bad Destination", named as it was given.
+// A proxy's address text through the ping command: an echo goes out exactly when the text is four
+// dotted parts of ASCII digits, each from 0 to 255, and to that address without leading zeros; any
+// other text is told dead with "Bad Destination", named as it was given.
 
 #include "../ping/ScriptedPlatform.h"
 #include "FuzzCheck.h"
@@ -13,21 +13,14 @@
 
 using namespace Qt::StringLiterals;
 
-// The address a dotted quad names, without leading zeros; empty for any other text.
-static QString DottedQuad(const QString& text)
-{
-    static const QRegularExpression quad(
-        QRegularExpression::anchoredPattern(u"0*([0-9]{1,3})\\.0*([0-9]{1,3})\\.0*([0-9]{1,3})\\.0*([0-9]{1,3})"_s));
-    const QStringList parts = quad.match(text).capturedTexts().mid(1);
-    const bool octets =
-        std::all_of(parts.begin(), parts.end(), [](const QString& part) { return part.toInt() <= 255; });
-    return parts.size() == 4 && octets ? parts.join(u'.') : QString();
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QString text = QString::fromUtf8(QByteArrayView(data, static_cast<qsizetype>(size)));
-    const QString sentTo = DottedQuad(text);
+    static const QRegularExpression quad(
+        QRegularExpression::anchoredPattern(u"0*([0-9]{1,3})\\.0*([0-9]{1,3})\\.0*([0-9]{1,3})\\.0*([0-9]{1,3})"_s));
+    const QStringList parts = quad.match(text).capturedTexts().mid(1);
+    const bool octets = std::ranges::all_of(parts, [](const QString& part) { return part.toInt() <= 255; });
+    const QString sentTo = parts.size() == 4 && octets ? parts.join(u'.') : QString();
     ScriptedPlatform system;
     const PingVerdict verdict = PingCommand(system.platform()).ping(text);
     FUZZ_CHECK(system.log == PingLog(sentTo));

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "IcmpLibrary.h"
 #include "LinuxSocketLibrary.h"
 #include "MessagePrompter.h"
 #include "Module1.h"
@@ -10,7 +9,8 @@
 #include <QtEndian>
 
 // The system a ping runs on, with an ICMP library that sends nothing: every echo ends with the
-// status chosen (a reply in 120 ms), and every ICMP call and every message is noted in one log.
+// status chosen (a reply in 120 ms), and every ICMP call and every message is noted in one log,
+// the destination as dotted text: the value's bytes in little-endian order.
 class ScriptedPlatform final : public IcmpLibrary, public MessagePrompter
 {
 public:
@@ -25,7 +25,6 @@ public:
         log.append(QStringLiteral("%1 [%2, style %3]").arg(text, title).arg(int(style)));
     }
 
-    // The destination is noted as dotted text: the value's bytes in little-endian order.
     quint32 IcmpSendEcho(IcmpHandle handle, qint32 destination, QByteArrayView /*requestData*/,
                          std::span<std::byte> replyBuffer, qint32 timeoutMs) override
     {

@@ -1,11 +1,40 @@
+#include "LinuxIcmpLibrary.h"
+#include "NetworkNamespace.h"
 #include "PingCommand.h"
+#include "RawSocketPrivilege.h"
+#include "RecordingPrompter.h"
 #include "ScriptedPlatform.h"
 
+#include <QFile>
 #include <QTest>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
-// The ping command over a scripted system that sends nothing.
+namespace {
+
+// Address values as the echo call takes them: the address's parts in little-endian byte order.
+constexpr qint32 Loopback = 0x0100007F; // 127.0.0.1
+constexpr qint32 RejectingHost = 0x0200007F; // 127.0.0.2, refused by the row's nft rule
+constexpr qint32 SilentHost = 0x0200630A; // 10.99.0.2, routed to loopback where nobody answers
+constexpr qint32 UnroutedHost = 0x0100620A; // 10.98.0.1, no route at all
+constexpr qint32 UnreachableHost = 0x0100610A; // 10.97.0.1, an "unreachable" route
+constexpr qint32 Untouched = -1; // a field of the 0xFF-filled record that the echo must not write
+constexpr qint32 TimeoutMs = 500;
+
+QByteArray EffectiveCapabilities()
+{
+    QFile status(u"/proc/self/status"_s);
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    return text.mid(text.indexOf("CapEff:\t") + 8, 16);
+}
+
+} // namespace
+
+// The ping command's verdicts over a scripted system, and real echoes through the Linux library.
 class TstPing final : public QObject
 {
     Q_OBJECT
@@ -13,6 +42,8 @@ class TstPing final : public QObject
 private slots:
     void verdict_data();
     void verdict();
+    void echo_data();
+    void echo();
 };
 
 void TstPing::verdict_data()
@@ -24,7 +55,6 @@ void TstPing::verdict_data()
     QTest::newRow("alive") << u"192.0.2.10"_s << 0 << u"192.0.2.10"_s << u"Success"_s;
     QTest::newRow("timed out") << u"192.0.2.10"_s << 11010 << u"192.0.2.10"_s << u"Request Timed Out"_s;
     QTest::newRow("unknown status") << u"192.0.2.10"_s << 4711 << u"192.0.2.10"_s << u"Unknown Error"_s;
-    QTest::newRow("high last part") << u"10.0.0.200"_s << 0 << u"10.0.0.200"_s << u"Success"_s;
     QTest::newRow("edges of the parts") << u"0.255.0.255"_s << 0 << u"0.255.0.255"_s << u"Success"_s;
     QTest::newRow("leading zero is decimal") << u"010.0.0.1"_s << 0 << u"10.0.0.1"_s << u"Success"_s;
     // Each would reach another host than the one named, or none.
@@ -56,6 +86,84 @@ void TstPing::verdict()
                                      : u"The IP %1 Is Dead.\r\nDelay: 0 ms.\r\nStatus: %2 [IP Is Dead, style 16]"_s)
                                     .arg(address, statusText));
     QCOMPARE(told.alive, alive);
+}
+
+// Each row runs as nobody in a network namespace of its own, with loopback up, where only the row's
+// ICMP socket may be opened: datagram (ping_group_range), raw (CAP_NET_RAW permitted) or neither.
+void TstPing::echo_data()
+{
+    QTest::addColumn<QString>("sockets");
+    QTest::addColumn<QString>("reject"); // the ICMP error that answers echoes to 127.0.0.2
+    QTest::addColumn<qint32>("destination");
+    QTest::addColumn<qint32>("status");
+
+    const QString host = u"host-unreachable"_s;
+    for (const QString& sockets : {u"datagram"_s, u"raw"_s}) {
+        const auto row = [&sockets](const char* name) -> QTestData& {
+            return QTest::addRow("%s, %s", qPrintable(sockets), name) << sockets;
+        };
+        row("answered") << host << Loopback << 0;
+        row("silent") << host << SilentHost << 11010;
+        row("network unreachable") << u"net-unreachable"_s << RejectingHost << 11002;
+        row("host unreachable") << host << RejectingHost << 11003;
+        row("protocol unreachable") << u"prot-unreachable"_s << RejectingHost << 11004;
+        row("port unreachable") << u"port-unreachable"_s << RejectingHost << 11005;
+        row("prohibited") << u"admin-prohibited"_s << RejectingHost << 11003;
+        row("no route") << host << UnroutedHost << 11002;
+        row("unreachable route") << host << UnreachableHost << 11003;
+    }
+    QTest::newRow("zero address") << u"datagram"_s << host << 0 << 11018;
+    QTest::newRow("neither socket") << u"none"_s << host << Loopback << 11050;
+}
+
+void TstPing::echo()
+{
+    QFETCH(QString, sockets);
+    QFETCH(QString, reject);
+    QFETCH(qint32, destination);
+    QFETCH(qint32, status);
+    const QString nobody = u"setpriv --reuid=65534 --regid=65534 --clear-groups"_s;
+    const QString ambient = sockets == u"raw"_s ? u"+net_raw"_s : u"-net_raw"_s;
+    const QStringList setup{
+        u"ip link set lo up && ip route add 10.99.0.0/24 dev lo && ip route add unreachable 10.97.0.0/24"_s,
+        u"echo %1 > /proc/sys/net/ipv4/ping_group_range"_s.arg(sockets == u"datagram"_s ? u"0 2147483647"_s : u"1 0"_s),
+        u"nft 'add table inet t; add chain inet t in { type filter hook input priority 0; }; add rule inet t in "
+        u"ip daddr 127.0.0.2 icmp type echo-request reject with icmp type %1'"_s.arg(reject),
+        u"{ %1 test -x '%2' || ! echo nobody cannot run %2; }"_s.arg(nobody, QCoreApplication::applicationFilePath())};
+    VARNHOLT_RUN_IN_NETWORK_NAMESPACE(setup,
+                                      (nobody + u" --inh-caps=+net_raw --ambient-caps="_s + ambient).split(u' '));
+
+    RawSocketPrivilege::restrictProcess(); // as the programs do at start
+    const QByteArray capabilitiesBefore = EffectiveCapabilities();
+    RecordingPrompter prompter;
+    LinuxIcmpLibrary icmp(prompter);
+    const IcmpHandle handle = icmp.IcmpCreateFile();
+    const QByteArray payload = QByteArray("abc\0", 4) + QByteArray(296, 'x'); // beyond the record's data area
+    // Another program pings while the echo waits: a raw socket hears its replies and errors.
+    const IcmpHandle other = handle == IcmpHandle::Invalid ? handle : icmp.IcmpCreateFile();
+    const std::jthread otherProgram([&icmp, other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::array<std::byte, sizeof(EchoReply)> scratch{};
+        for (const qint32 to : {Loopback, RejectingHost})
+            icmp.IcmpSendEcho(other, to, {}, scratch, TimeoutMs);
+    });
+    EchoReply reply;
+    const std::span<std::byte> bytes = std::as_writable_bytes(std::span(&reply, 1));
+    std::ranges::fill(bytes, std::byte{0xFF});
+    const quint32 replies = icmp.IcmpSendEcho(handle, destination, payload, bytes, TimeoutMs);
+
+    const QByteArray echoed = status == 0 ? payload.first(std::min<qsizetype>(payload.size(), 250)) : QByteArray();
+    const qint32 responder = status == 0 || destination == RejectingHost ? destination : Untouched;
+    QCOMPARE((QList<qint64>{replies, reply.Status, qint32(reply.Address), reply.DataSize, reply.RoundTripTime}),
+             (QList<qint64>{status == 0, status, responder, status == 0 ? echoed.size() : 0xFFFF,
+                            status == 0 ? std::clamp(reply.RoundTripTime, 0, TimeoutMs) : Untouched}));
+    QCOMPARE(QByteArray(reply.Data.data(), echoed.size()), echoed);
+    QCOMPARE(capabilitiesBefore + '/' + EffectiveCapabilities(), "0000000000000000/0000000000000000");
+    QCOMPARE(prompter.messages.size(), sockets == u"none"_s ? 1 : 0);
+    for (const RecordingPrompter::Message& advice : prompter.messages)
+        QVERIFY2(advice.text.contains(u"sysctl -w net.ipv4.ping_group_range=\"0 2147483647\""_s)
+                     && advice.text.contains(u"setcap cap_net_raw+p \""_s + QCoreApplication::applicationFilePath()),
+                 qPrintable(advice.text));
 }
 
 QTEST_GUILESS_MAIN(TstPing)
