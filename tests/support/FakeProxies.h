@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -54,8 +53,10 @@ public:
 private:
     void answer(QTcpSocket* peer)
     {
-        if (peer->property("tunnel").toBool())
-            return;
+        const auto close = [peer](const QByteArray& answer) {
+            peer->write(answer);
+            peer->disconnectFromHost();
+        };
         const QByteArray got = peer->readAll();
         m_heard += got.left(1);
         const QByteArray judge = "http://127.0.0.1:" + QByteArray::number(m_judgePort);
@@ -64,9 +65,9 @@ private:
         case Kind::HttpForwarding:
             if (got.startsWith("GET " + judge + '/'))
                 return tunnel(peer, {}, "GET " + got.mid(4 + judge.size()));
-            return got.startsWith("GET ") ? close(peer, "HTTP/1.1 502 Bad Gateway\r\n\r\n") : peer->abort();
+            return got.startsWith("GET ") ? close("HTTP/1.1 502 Bad Gateway\r\n\r\n") : peer->abort();
         case Kind::HttpForbidden:
-            return got.startsWith("GET ") ? close(peer, "HTTP/1.1 403 Forbidden\r\n\r\n") : peer->abort();
+            return got.startsWith("GET ") ? close("HTTP/1.1 403 Forbidden\r\n\r\n") : peer->abort();
         case Kind::Socks5:
             if (got == QByteArray("\x05\x01\x00", 3))
                 return void(peer->write(QByteArray("\x05\x00", 2)));
@@ -77,7 +78,7 @@ private:
             if (got.size() < 9 || got.at(0) != 4)
                 return peer->abort();
             if (got.mid(2, 2) != judgePort)
-                return close(peer, QByteArray("\x00\x5b\x00\x00\x00\x00\x00\x00", 8));
+                return close(QByteArray("\x00\x5b\x00\x00\x00\x00\x00\x00", 8));
             return tunnel(peer, QByteArray("\x00\x5a\x00\x00\x00\x00\x00\x00", 8));
         case Kind::Silent:
             return;
@@ -86,17 +87,11 @@ private:
         }
     }
 
-    static void close(QTcpSocket* peer, const QByteArray& answer)
-    {
-        peer->write(answer);
-        peer->disconnectFromHost();
-    }
-
     // The proxy's own reply, then the peer talks to the judge, both ways.
     void tunnel(QTcpSocket* peer, const QByteArray& reply, const QByteArray& first = {})
     {
         peer->write(reply);
-        peer->setProperty("tunnel", true);
+        disconnect(peer, &QTcpSocket::readyRead, nullptr, nullptr);
         auto* judge = new QTcpSocket(peer);
         connect(judge, &QTcpSocket::readyRead, peer, [peer, judge] { peer->write(judge->readAll()); });
         connect(judge, &QTcpSocket::disconnected, peer, [peer] { peer->disconnectFromHost(); });

@@ -1,11 +1,12 @@
 #include "ClosedPort.h"
+#include "Form5.h"
 #include "NetworkNamespace.h"
+#include "TranscriptView.h"
 #include "WhoisSession.h"
 
+#include <QPushButton>
 #include <QTcpServer>
 #include <QTest>
-
-#include <tuple>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -18,7 +19,6 @@ enum class Server { Closes, Holds, NoSelection, Refuses, NeverAccepts };
 
 constexpr auto ConnectTimeout = 200ms;
 constexpr qint64 AnswerCap = 100'003;
-const QByteArray Flood = QByteArray("0123456789abcd\n").repeated(8192);
 const QString Whoising = u"*** Whoising 10.0.0.1...\r\n"_s;
 const QString EndLine = u"\r\n*** End of whois."_s;
 
@@ -29,6 +29,7 @@ class TstWhoisSession final : public QObject
 private Q_SLOTS:
     void transcriptTellsWhatHappened_data();
     void transcriptTellsWhatHappened();
+    void windowShowsTheAnswerAsPlainTextUntilClosed();
 
 private:
     // Counts the firings of the connect timer, Timer1, as the application delivers them.
@@ -48,28 +49,25 @@ void TstWhoisSession::transcriptTellsWhatHappened_data()
     QTest::addColumn<State>("state");
     QTest::addColumn<QString>("transcript");
 
-    const QString capped = QString::fromLatin1(Flood.left(AnswerCap)).replace(u'\n', u"\r\n"_s);
-    QTest::newRow("chunks cut through line ends and characters")
-        << Server::Closes << Chunks{"first\nCaf\xC3", "\xA9\r", "\n\xF0\x9F", "\x98\x80 \xF4\x8F", "\xBF\xBF"}
-        << State::Ended << Whoising + u"first\r\nCafé\r\r\n😀 \U0010FFFF"_s + EndLine;
+    const auto row = [](const char* name, Server server, const Chunks& chunks, State state, const QString& transcript) {
+        QTest::newRow(name) << server << chunks << state << transcript;
+    };
+    row("chunks cut through line ends and characters", Server::Closes,
+        {"first\nCaf\xC3", "\xA9\r", "\n\xF0\x9F", "\x98\x80 \xF4\x8F", "\xBF\xBF"}, State::Ended,
+        Whoising + u"first\r\nCafé\r\r\n😀 \U0010FFFF"_s + EndLine);
     // Overlong, surrogate and too high forms, a byte never in UTF-8, a character left incomplete.
-    QTest::newRow("bytes that are no UTF-8 read as Latin-1")
-        << Server::Closes << Chunks{"\xC0\xAF\xE0\x9F\xBF\xED\xA0\x80\xF4\x90\x80\x80 \xC3\xA9\xFF\0\x01 \xE2\x82"_ba}
-        << State::Ended
-        << Whoising + QString::fromLatin1("\xC0\xAF\xE0\x9F\xBF\xED\xA0\x80\xF4\x90\x80\x80 ")
-            + u"\u00E9\u00FF\0\x01 \u00E2\u0082"_s + EndLine;
-    QTest::newRow("no answer") << Server::Closes << Chunks{} << State::Ended << Whoising + EndLine;
-    QTest::newRow("holds the line past the connect time-out")
-        << Server::Holds << Chunks{"NetRange: 10.0.0.0\n"} << State::Receiving
-        << Whoising + u"NetRange: 10.0.0.0\r\n"_s;
-    QTest::newRow("answer past the cap") << Server::Holds << Chunks{Flood} << State::AnswerTooLong
-                                         << Whoising + capped + u"\r\n*** Answer too long; the rest was not read."_s;
-    QTest::newRow("no proxy selected") << Server::NoSelection << Chunks{} << State::NoProxySelected
-                                       << u"*** No proxy selected."_s;
-    QTest::newRow("refused") << Server::Refuses << Chunks{} << State::Failed
-                             << u"*** Cannot connect to whois server."_s;
-    QTest::newRow("never accepted") << Server::NeverAccepts << Chunks{} << State::TimedOut
-                                    << u"*** Connection to whois server timed out.\r\n"_s;
+    const QByteArray bad = "\xC0\xAF\xE0\x9F\xBF\xED\xA0\x80\xF4\x90\x80\x80 \xC3\xA9\xFF\0\x01 \xE2\x82"_ba;
+    row("bytes that are no UTF-8 read as Latin-1", Server::Closes, {bad}, State::Ended,
+        Whoising + QString::fromLatin1(bad.left(13)) + u'\u00E9' + QString::fromLatin1(bad.mid(15)) + EndLine);
+    row("holds the line past the connect time-out", Server::Holds, {"NetRange: 10.0.0.0\n"}, State::Receiving,
+        Whoising + u"NetRange: 10.0.0.0\r\n"_s);
+    const QByteArray flood = QByteArray("0123456789abcd\n").repeated(8192);
+    const QString capped = QString::fromLatin1(flood.left(AnswerCap)).replace(u'\n', u"\r\n"_s);
+    row("answer past the cap", Server::Holds, {flood}, State::AnswerTooLong,
+        Whoising + capped + u"\r\n*** Answer too long; the rest was not read."_s);
+    row("no proxy selected", Server::NoSelection, {}, State::NoProxySelected, u"*** No proxy selected."_s);
+    row("refused", Server::Refuses, {}, State::Failed, u"*** Cannot connect to whois server."_s);
+    row("unaccepted", Server::NeverAccepts, {}, State::TimedOut, u"*** Connection to whois server timed out.\r\n"_s);
 }
 
 void TstWhoisSession::transcriptTellsWhatHappened()
@@ -113,17 +111,46 @@ void TstWhoisSession::transcriptTellsWhatHappened()
     QTRY_COMPARE(session.state(), state);
     // Only a lookup that times out sees its connect timer fire; a stray firing comes within the time-out.
     const int timeouts = state == State::TimedOut ? 1 : 0;
-    std::ignore = QTest::qWaitFor([&] { return session.transcript() != transcript || m_timeouts != timeouts; },
-                                  2 * int(ConnectTimeout.count()));
+    (void)QTest::qWaitFor([&] { return session.transcript() != transcript || m_timeouts != timeouts; },
+                          2 * int(ConnectTimeout.count()));
     QCOMPARE(session.transcript(), transcript);
     QCOMPARE(m_timeouts, timeouts);
     QVERIFY(peer || !whois.hasPendingConnections());
-
-    // The user's close ends the lookup where it stands, without a word more, and hangs up.
-    session.close();
-    QCOMPARE(session.transcript(), transcript);
-    QTRY_VERIFY(!peer || peer->state() == QAbstractSocket::UnconnectedState);
 }
 
-QTEST_GUILESS_MAIN(TstWhoisSession)
+void TstWhoisSession::windowShowsTheAnswerAsPlainTextUntilClosed()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    Form5 form(HostPort{u"127.0.0.1"_s, server.serverPort()}, [] { return std::optional<QString>(u"10.0.0.1"_s); });
+    form.show();
+    auto* text1 = form.findChild<TranscriptView*>(u"Text1"_s);
+    auto* command1 = form.findChild<QPushButton*>(u"Command1"_s);
+    QTRY_VERIFY(server.hasPendingConnections());
+    QTcpSocket* peer = server.nextPendingConnection();
+    QTRY_COMPARE(text1->toPlainText(), u"*** Whoising 10.0.0.1...\n"_s);
+    QVERIFY(text1->find(u"Whoising"_s, QTextDocument::FindBackward));
+    QTest::keyClicks(text1, u"typed"_s);
+
+    // The answer's CR LF, cut between its CR and its LF, reads CR CR LF; two CRs are two line ends.
+    peer->write("OrgName: <script>alert(1)</script>\r");
+    QTRY_VERIFY(text1->toPlainText().endsWith(u"</script>\n"_s));
+    peer->write("\nComment: <b>bold</b>\0\r\r"_ba);
+    QTRY_VERIFY(text1->toPlainText().endsWith(u"\u2400\n"_s));
+    peer->write("x\n" + QByteArray("e\n").repeated(500));
+    // Markup as it came, a picture for the NUL, and what the user selected still selected.
+    const QString shown =
+        u"*** Whoising 10.0.0.1...\nOrgName: <script>alert(1)</script>\nComment: <b>bold</b>\u2400\n\nx\n"_s
+        + u"e\n"_s.repeated(500);
+    QTRY_COMPARE(text1->toPlainText(), shown);
+    QCOMPARE(text1->textCursor().selectedText(), u"Whoising"_s);
+
+    // Closing the window while the server holds the line hangs up, without a word more.
+    QTest::mouseClick(command1, Qt::LeftButton);
+    QVERIFY(!form.isVisible());
+    QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(text1->toPlainText(), shown);
+}
+
+QTEST_MAIN(TstWhoisSession)
 #include "tst_whoissession.moc"
