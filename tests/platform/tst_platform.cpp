@@ -1,5 +1,4 @@
 #include "HostPort.h"
-#include "PlainText.h"
 #include "TextFiles.h"
 #include "TextNumber.h"
 #include "WorkFolder.h"
@@ -53,7 +52,6 @@ private Q_SLOTS:
     void deletesFiles();
     void writerEndsLinesWithCrLf_data();
     void writerEndsLinesWithCrLf();
-    void displayTextShowsControlCharacters();
     void onlyStaleWorkFoldersAreRemoved_data();
     void onlyStaleWorkFoldersAreRemoved();
 };
@@ -161,12 +159,6 @@ void TstPlatform::writerEndsLinesWithCrLf()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), expected);
-}
-
-void TstPlatform::displayTextShowsControlCharacters()
-{
-    QCOMPARE(DisplayText(u"a\u0000b\u001b\u007f"_s), u"a\u2400b\u241b\u2421"_s);
-    QCOMPARE(DisplayText(u"line\r\nnext\tcolumn"_s), u"line\r\nnext\tcolumn"_s);
 }
 
 void TstPlatform::onlyStaleWorkFoldersAreRemoved_data()

@@ -21,32 +21,24 @@ struct Run
     QString output;
 };
 
-inline bool Inside()
-{
-    return qEnvironmentVariableIsSet(InsideVariable);
-}
-
-struct Finished
-{
-    bool ran = false;
-    int exitCode = -1;
-    QString output;
-};
-
-inline Finished RunUnshared(const QStringList& arguments)
+// The arguments run by the shell in a fresh network namespace, with this test's marker set.
+inline Run RunUnshared(const QString& script, const QStringList& arguments = {})
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(InsideVariable), QStringLiteral("1"));
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("unshare"), QStringList{QStringLiteral("--net")} + arguments);
-    const bool ran =
-        process.waitForStarted() && process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
-    QString output = QString::fromLocal8Bit(process.readAll());
-    if (!ran)
-        output += QStringLiteral(" (unshare: ") + process.errorString() + u')';
-    return {ran, ran ? process.exitCode() : -1, output};
+    process.start(
+        QStringLiteral("unshare"),
+        QStringList{QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh")}
+            + arguments);
+    const bool ran = process.waitForStarted() && process.waitForFinished(60000);
+    const QString output = QString::fromLocal8Bit(process.readAll()) + process.errorString();
+    if (!ran || process.exitStatus() != QProcess::NormalExit || process.exitCode() == SetupFailed)
+        return {Run::Outcome::Unavailable, output};
+    const bool passed = process.exitCode() == 0 && output.contains(QStringLiteral("PASS   : "));
+    return {passed ? Run::Outcome::Passed : Run::Outcome::Failed, output};
 }
 
 // Runs the current test function of this program, and its current row, in a fresh network
@@ -55,21 +47,14 @@ inline Finished RunUnshared(const QStringList& arguments)
 // not allowed.
 inline Run RunTestFunction(const QStringList& setup, const QStringList& wrapper = {})
 {
-    const Finished probe = RunUnshared({QStringLiteral("true")});
-    if (!probe.ran || probe.exitCode != 0)
-        return {Run::Outcome::Unavailable, QStringLiteral("no network namespace can be made here: ") + probe.output};
-    const QString script =
-        QStringLiteral("{ %1; } || exit %2; exec \"$@\"").arg(setup.join(QStringLiteral(" && "))).arg(SetupFailed);
+    if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("--net"), QStringLiteral("true")}) != 0)
+        return {Run::Outcome::Unavailable, QStringLiteral("no network namespace can be made here")};
     QString testCase = QString::fromLatin1(QTest::currentTestFunction());
     if (QTest::currentDataTag())
         testCase += u':' + QString::fromLatin1(QTest::currentDataTag());
-    const Finished child =
-        RunUnshared(QStringList{QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh")} + wrapper
-                    + QStringList{QCoreApplication::applicationFilePath(), testCase});
-    if (child.exitCode == SetupFailed)
-        return {Run::Outcome::Unavailable, QStringLiteral("the namespace could not be set up: ") + child.output};
-    const bool passed = child.ran && child.exitCode == 0 && child.output.contains(QStringLiteral("PASS   : "));
-    return {passed ? Run::Outcome::Passed : Run::Outcome::Failed, child.output};
+    return RunUnshared(
+        QStringLiteral("{ %1; } || exit %2; exec \"$@\"").arg(setup.join(QStringLiteral(" && "))).arg(SetupFailed),
+        wrapper + QStringList{QCoreApplication::applicationFilePath(), testCase});
 }
 
 } // namespace NetworkNamespace
@@ -77,7 +62,7 @@ inline Run RunTestFunction(const QStringList& setup, const QStringList& wrapper 
 // Where the test is not yet inside its namespace, runs it there and ends here with the
 // child's verdict; inside, the test goes on.
 #define VARNHOLT_RUN_IN_NETWORK_NAMESPACE(...)                                                   \
-    if (!NetworkNamespace::Inside()) {                                                           \
+    if (!qEnvironmentVariableIsSet(NetworkNamespace::InsideVariable)) {                          \
         const NetworkNamespace::Run run = NetworkNamespace::RunTestFunction(__VA_ARGS__);        \
         if (run.outcome == NetworkNamespace::Run::Outcome::Unavailable)                          \
             QSKIP(qPrintable(run.output));                                                       \
