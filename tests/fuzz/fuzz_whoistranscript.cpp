@@ -3,28 +3,31 @@
 #include "FuzzCheck.h"
 #include "WhoisTranscript.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    FuzzedDataProvider provider(data, size);
+    const QByteArrayView input(data, qsizetype(size));
     WhoisTranscript chunked;
     QString pieces;
-    std::string answer;
-    while (provider.remaining_bytes() > 0) {
-        const std::string chunk = provider.ConsumeBytesAsString(provider.ConsumeIntegralInRange<std::size_t>(0, 64));
-        pieces += chunked.appendAnswer(QByteArrayView(chunk));
+    QByteArray answer;
+    // Each chunk is a length byte, read as 0 to 64, then that many bytes of the answer.
+    for (qsizetype at = 0; at < input.size();) {
+        const qsizetype length = std::min<qsizetype>(std::uint8_t(input[at]) % 65, input.size() - at - 1);
+        const QByteArrayView chunk = input.sliced(at + 1, length);
+        pieces += chunked.appendAnswer(chunk);
         answer += chunk;
+        at += 1 + length;
     }
     pieces += chunked.appendStatus(u"*** End"_s);
     WhoisTranscript whole;
-    whole.appendAnswer(QByteArrayView(answer));
+    whole.appendAnswer(answer);
     whole.appendStatus(u"*** End"_s);
 
     FUZZ_CHECK(chunked.text() == whole.text() && pieces == whole.text());
     if (QByteArrayView(answer).isValidUtf8())
-        FUZZ_CHECK(whole.text() == QString::fromUtf8(QByteArrayView(answer)).replace(u'\n', u"\r\n"_s) + u"*** End"_s);
+        FUZZ_CHECK(whole.text() == QString::fromUtf8(answer).replace(u'\n', u"\r\n"_s) + u"*** End"_s);
     return 0;
 }
