@@ -207,6 +207,14 @@ void TstForm1::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
     QCOMPARE(shown.join(u'|'),
              u"Varnholt Proxy List Extractor|Version:|%1|Release Date:|29/04/2004|Greets:|-|"
              u"Tarnwick Inc.|https://www.tarnwick.example/"_s.arg(QStringLiteral(VARNHOLT_VERSION)));
+    // Both open centred on the screen, give or take the window frame.
+    for (const QWidget* window : std::initializer_list<const QWidget*>{m_window.get(), &about})
+        QVERIFY((window->frameGeometry().center() - window->screen()->availableGeometry().center()).manhattanLength()
+                <= 4);
+    auto* address = about.findChild<QLabel*>(u"Label3"_s);
+    QTest::mouseClick(address, Qt::RightButton);
+    QTest::mouseClick(address, Qt::LeftButton);
+    QCOMPARE(m_browser.opened, QStringList{address->text()});
     QTest::keyClick(&about, Qt::Key_Escape);
     QVERIFY(about.isVisible());
     QTest::mouseClick(about.findChild<QPushButton*>(), Qt::LeftButton);
