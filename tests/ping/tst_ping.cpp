@@ -39,7 +39,7 @@ class TstPing final : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void verdict_data();
     void verdict();
     void echo_data();
