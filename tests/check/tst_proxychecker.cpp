@@ -2,6 +2,7 @@
 #include "FakeProxies.h"
 #include "ProxyChecker.h"
 
+#include <QBuffer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -35,6 +36,8 @@ class TstProxyChecker final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void readsBothListFormats_data();
+    void readsBothListFormats();
     void levelsPerProxyType_data();
     void levelsPerProxyType();
     void atMostJobsAtOnceResultsInListOrder();
@@ -44,6 +47,42 @@ private:
     FakeProxy m_silent{Kind::Silent, u"127.0.0.3"_s, m_judge.serverPort()};
     FakeProxy m_http{Kind::HttpForwarding, u"127.0.0.4"_s, m_judge.serverPort()};
 };
+
+void TstProxyChecker::readsBothListFormats_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QString>("read"); // the proxies, then each malformed line's number and reason
+    const auto row = [](const char* name, const QByteArray& list, const QString& read) {
+        QTest::newRow(name) << list << read;
+    };
+    row("both formats, blank lines skipped",
+        "10.0.0.1:8080\r\n\n [::1] -> 3128\nproxy.example:80\n10.0.0.2\t81\tSOCKS5\tIT\tnow\n",
+        u"10.0.0.1 8080 | ::1 3128 | proxy.example 80 | 10.0.0.2 81 SOCKS5"_s);
+    row("ports", "10.0.0.1:0\n10.0.0.1:65536\n10.0.0.1:65535",
+        u"10.0.0.1 65535 | 1: the port \"0\" is not a number from 1 to 65535 | "
+        u"2: the port \"65536\" is not a number from 1 to 65535"_s);
+    row("addresses", "300.0.0.1:80\n[::1:80\n10.0.0.1\n",
+        u"1: \"300.0.0.1\" is not an IP address | 2: not an address, a separator and a port | "
+        u"3: not an address, a separator and a port"_s);
+    // A line that would drive the terminal, and one over three reads long: the next line is line 3.
+    row("control characters, an endless line", "10.0.0.1:80\x1b[2J\n" + QByteArray(3 * 4096, 'x') + "\n10.0.0.3:80\n",
+        u"10.0.0.3 80 | 1: the line holds control characters or is not UTF-8 | 2: 4096 bytes or longer"_s);
+}
+
+void TstProxyChecker::readsBothListFormats()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(QString, read);
+    QBuffer device(&list);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    const ProxyList parsed = ReadProxyList(device);
+    QStringList told;
+    for (const ProxyRecord& proxy : parsed.proxies)
+        told.append(u"%1 %2 %3"_s.arg(proxy.address, QString::number(proxy.port), proxy.type).trimmed());
+    for (const MalformedLine& line : parsed.malformed)
+        told.append(QString::number(line.number) + u": "_s + line.reason);
+    QCOMPARE(told.join(u" | "_s), read);
+}
 
 void TstProxyChecker::levelsPerProxyType_data()
 {

@@ -79,7 +79,7 @@ private:
                 return peer->abort();
             if (got.mid(2, 2) != judgePort)
                 return close(QByteArray("\x00\x5b\x00\x00\x00\x00\x00\x00", 8));
-            return tunnel(peer, QByteArray("\x00\x5a\x00\x00\x00\x00\x00\x00", 8));
+            return tunnel(peer, QByteArray("\x00\x5a\xff\xfe\x7f\x00\x00\x01", 8)); // bound to 127.0.0.1:65534
         case Kind::Silent:
             return;
         case Kind::Garbage:
