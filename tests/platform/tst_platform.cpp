@@ -1,11 +1,18 @@
+#include "CaptionedProgressBar.h"
+#include "Files.h"
 #include "HostPort.h"
+#include "MessageBoxPrompter.h"
 #include "TextFiles.h"
 #include "TextNumber.h"
 #include "WorkFolder.h"
 
+#include <QApplication>
 #include <QDirIterator>
+#include <QImage>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <optional>
 
@@ -16,13 +23,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void Touch(const QString& path, const QByteArray& content = {})
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 // Everything under the folder, links not followed.
 QStringList Entries(const QDir& dir)
@@ -36,6 +36,29 @@ QStringList Entries(const QDir& dir)
     return found;
 }
 
+QImage Render(int maximum, int value, const QString& caption = {})
+{
+    CaptionedProgressBar bar;
+    bar.setCaption(caption);
+    bar.resize(300, 17);
+    bar.setMaximum(maximum);
+    bar.setValue(value);
+    return bar.grab().toImage();
+}
+
+// The share of the bar's middle line that differs from an empty bar: the fill, whatever colours
+// and gradient the style paints it in.
+double FilledShare(int maximum, int value)
+{
+    const QImage empty = Render(10, 0);
+    const QImage image = Render(maximum, value);
+    const int y = image.height() / 2;
+    int filled = 0;
+    for (int x = 0; x < image.width(); ++x)
+        filled += image.pixel(x, y) != empty.pixel(x, y) ? 1 : 0;
+    return double(filled) / image.width();
+}
+
 } // namespace
 
 class TstPlatform final : public QObject
@@ -43,10 +66,8 @@ class TstPlatform final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void readsTypedNumbers_data();
-    void readsTypedNumbers();
-    void roundsHalfToEven_data();
-    void roundsHalfToEven();
+    void readsTypedCounts_data();
+    void readsTypedCounts();
     void parsesServerNames_data();
     void parsesServerNames();
     void deletesFiles();
@@ -54,46 +75,37 @@ private Q_SLOTS:
     void writerEndsLinesWithCrLf();
     void onlyStaleWorkFoldersAreRemoved_data();
     void onlyStaleWorkFoldersAreRemoved();
+    void barDrawsTheFillForTheValue_data();
+    void barDrawsTheFillForTheValue();
+    void barDrawsItsCaption();
+    void messageBoxShowsPlainText_data();
+    void messageBoxShowsPlainText();
 };
 
-void TstPlatform::readsTypedNumbers_data()
+// A typed page count as the run reads it: a number, rounded half to even; none for anything else.
+void TstPlatform::readsTypedCounts_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<std::optional<double>>("number");
-    QTest::newRow("whole") << u"20"_s << std::optional(20.0);
-    QTest::newRow("blanks around") << u"  3 "_s << std::optional(3.0);
-    QTest::newRow("fraction") << u"2.5"_s << std::optional(2.5);
-    QTest::newRow("negative") << u"-5"_s << std::optional(-5.0);
-    QTest::newRow("empty") << QString() << std::optional<double>();
-    QTest::newRow("number then letters") << u"3x"_s << std::optional<double>();
-    QTest::newRow("infinity is no count") << u"inf"_s << std::optional<double>();
-    QTest::newRow("huge") << u"1e300"_s << std::optional(1e300);
+    QTest::addColumn<std::optional<int>>("count");
+    QTest::newRow("whole") << u"20"_s << std::optional(20);
+    QTest::newRow("blanks around") << u"  3 "_s << std::optional(3);
+    QTest::newRow("half down to even") << u"2.5"_s << std::optional(2);
+    QTest::newRow("half up to even") << u"1.5"_s << std::optional(2);
+    QTest::newRow("below half") << u"20.4"_s << std::optional(20);
+    QTest::newRow("negative half") << u"-0.5"_s << std::optional(0);
+    QTest::newRow("largest whole number") << u"2147483647"_s << std::optional(2147483647);
+    QTest::newRow("too large for a whole number") << u"1e300"_s << std::optional<int>();
+    QTest::newRow("empty") << QString() << std::optional<int>();
+    QTest::newRow("number then letters") << u"3x"_s << std::optional<int>();
+    QTest::newRow("infinity") << u"inf"_s << std::optional<int>();
 }
 
-void TstPlatform::readsTypedNumbers()
+void TstPlatform::readsTypedCounts()
 {
     QFETCH(QString, text);
-    QFETCH(std::optional<double>, number);
-    QCOMPARE(TextToNumber(text), number);
-}
-
-void TstPlatform::roundsHalfToEven_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<std::optional<int>>("rounded");
-    QTest::newRow("half down to even") << 2.5 << std::optional(2);
-    QTest::newRow("half up to even") << 1.5 << std::optional(2);
-    QTest::newRow("below half") << 20.4 << std::optional(20);
-    QTest::newRow("negative half") << -0.5 << std::optional(0);
-    QTest::newRow("too large for a whole number") << 1e300 << std::optional<int>();
-    QTest::newRow("largest whole number") << 2147483647.0 << std::optional(2147483647);
-}
-
-void TstPlatform::roundsHalfToEven()
-{
-    QFETCH(double, value);
-    QFETCH(std::optional<int>, rounded);
-    QCOMPARE(RoundHalfToEven(value), rounded);
+    QFETCH(std::optional<int>, count);
+    const std::optional<double> number = TextToNumber(text);
+    QCOMPARE(number ? RoundHalfToEven(*number) : std::nullopt, count);
 }
 
 void TstPlatform::parsesServerNames_data()
@@ -123,7 +135,7 @@ void TstPlatform::deletesFiles()
 {
     QTemporaryDir folder;
     const QString file = folder.filePath(u"temp.tmp"_s);
-    Touch(file);
+    QVERIFY(WriteFile(file, {}));
     QCOMPARE(DeleteFile(file), FileStatus::Ok);
     QCOMPARE(DeleteFile(file), FileStatus::NotFound);
     // A folder in the file's place cannot be deleted as a file.
@@ -133,7 +145,7 @@ void TstPlatform::deletesFiles()
     QTemporaryDir sweep;
     QCOMPARE(DeleteMatching(sweep.path(), u"*.tmp"_s), FileStatus::NotFound);
     for (const QString& name : {u"a.tmp"_s, u".hidden.tmp"_s, u"keep.txt"_s, u"b.tmp.txt"_s})
-        Touch(sweep.filePath(name));
+        QVERIFY(WriteFile(sweep.filePath(name), {}));
     QCOMPARE(DeleteMatching(sweep.path(), u"*.tmp"_s), FileStatus::Ok);
     QCOMPARE(Entries(QDir(sweep.path())), (QStringList{u"b.tmp.txt"_s, u"keep.txt"_s}));
 }
@@ -152,7 +164,7 @@ void TstPlatform::writerEndsLinesWithCrLf()
     QFETCH(QByteArray, expected);
     QTemporaryDir folder;
     const QString path = folder.filePath(u"cells.tmp"_s);
-    Touch(path, "old\r\n");
+    QVERIFY(WriteFile(path, "old\r\n"));
     LineWriter writer(path, mode);
     QCOMPARE(writer.open(), FileStatus::Ok);
     QVERIFY(writer.writeLine("one") && writer.writeLine({}) && writer.close());
@@ -200,14 +212,79 @@ void TstPlatform::onlyStaleWorkFoldersAreRemoved()
         QVERIFY(dir.mkpath(link.first()));
         const QString folder = dir.filePath(link.first().section(u'/', 0, 0));
         QVERIFY(chmod(QFile::encodeName(folder).constData(), mode_t(mode)) == 0);
-        Touch(folder + u"/page.tmp"_s);
+        QVERIFY(WriteFile(folder + u"/page.tmp"_s, {}));
         QVERIFY(link.size() == 1 || QFile::link(folder, dir.filePath(link.last())));
     }
     const QStringList before = Entries(dir);
     QVERIFY(!before.isEmpty());
-    QCOMPARE(RemoveStaleWorkFolders(root.path()), removed ? 1 : 0);
-    QCOMPARE(Entries(dir), removed ? QStringList() : before);
+    const WorkFolder next(root.path()); // the next start sweeps before it makes its own
+    QStringList after = Entries(dir);
+    after.removeAll(dir.relativeFilePath(next.path()));
+    QCOMPARE(after, removed ? QStringList() : before);
 }
 
-QTEST_GUILESS_MAIN(TstPlatform)
+void TstPlatform::barDrawsTheFillForTheValue_data()
+{
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<double>("lowest");
+    QTest::addColumn<double>("highest");
+    QTest::newRow("empty range is empty, not busy") << 0 << 0 << 0.0 << 0.0;
+    QTest::newRow("half") << 10 << 5 << 0.4 << 0.6;
+    QTest::newRow("one of one") << 1 << 1 << 0.9 << 1.0;
+    // A plain QProgressBar would drop a value above its maximum and draw nothing.
+    QTest::newRow("overshoot draws full") << 3 << 7 << 0.9 << 1.0;
+}
+
+void TstPlatform::barDrawsTheFillForTheValue()
+{
+    QFETCH(int, maximum);
+    QFETCH(int, value);
+    QFETCH(double, lowest);
+    QFETCH(double, highest);
+    const double share = FilledShare(maximum, value);
+    QVERIFY2(share >= lowest && share <= highest, qPrintable(QString::number(share)));
+}
+
+void TstPlatform::barDrawsItsCaption()
+{
+    QCOMPARE_NE(Render(10, 5, u"Stopped."_s), Render(10, 5));
+}
+
+void TstPlatform::messageBoxShowsPlainText_data()
+{
+    QTest::addColumn<MessageStyle>("style");
+    QTest::addColumn<QMessageBox::Icon>("icon");
+    QTest::newRow("plain") << MessageStyle::Plain << QMessageBox::NoIcon;
+    QTest::newRow("stop") << MessageStyle::Stop << QMessageBox::Critical;
+    QTest::newRow("exclamation") << MessageStyle::Exclamation << QMessageBox::Warning;
+    QTest::newRow("information") << MessageStyle::Information << QMessageBox::Information;
+}
+
+void TstPlatform::messageBoxShowsPlainText()
+{
+    QFETCH(MessageStyle, style);
+    QFETCH(QMessageBox::Icon, icon);
+    struct Shown
+    {
+        QString text;
+        Qt::TextFormat format = Qt::AutoText;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString title;
+    } shown;
+    QTimer::singleShot(0, this, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = {box->text(), box->textFormat(), box->icon(), box->windowTitle()};
+            box->accept();
+        }
+    });
+    // Text from the network, with markup and a control character in it.
+    MessageBoxPrompter().showMessage(u"<b>whois</b>\u0007"_s, style, u"title"_s);
+    QCOMPARE(shown.text, u"<b>whois</b>\u2407"_s);
+    QCOMPARE(shown.format, Qt::PlainText);
+    QCOMPARE(shown.icon, icon);
+    QCOMPARE(shown.title, u"title"_s);
+}
+
+QTEST_MAIN(TstPlatform)
 #include "tst_platform.moc"
