@@ -1,6 +1,7 @@
 #include "CliArguments.h"
 #include "ClosedPort.h"
 #include "FakeProxies.h"
+#include "Files.h"
 #include "ScriptedHttpServer.h"
 #include "UniqueFd.h"
 
@@ -33,12 +34,6 @@ QByteArray Page(const QByteArray& rows)
 }
 
 const QByteArray TwoRows = Row("127.0.0.7", "8080") + Row("127.0.0.8", "3128");
-
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // A request in a few words, so that one comparison checks what the command line asked for.
 QString Told(const CliRequest& request)
@@ -223,6 +218,7 @@ void TstCli::endsAsAScriptExpects_data()
     row("ping alive", u"ping 127.0.0.1"_s, "The IP 127.0.0.1 Is Alive.\nDelay: # ms.\nStatus: Success\n", {}, 0);
     row("ping dead", u"ping x"_s, "The IP x Is Dead.\nDelay: # ms.\nStatus: Bad Destination\n", {}, 1);
     row("refused", u"fetch"_s, {}, "varnholt-cli: unknown command \"fetch\"", 2);
+    row("version", u"--version"_s, "varnholt-cli " VARNHOLT_VERSION "\n", {}, 0);
 }
 
 void TstCli::endsAsAScriptExpects()

@@ -8,9 +8,8 @@
 #include <QStringList>
 #include <QtEndian>
 
-// The system a ping runs on, with an ICMP library that sends nothing: every echo ends with the
-// status chosen (a reply in 120 ms), and every ICMP call and every message is noted in one log,
-// the destination as dotted text: the value's bytes in little-endian order.
+// An ICMP library that sends nothing: every echo ends with the status chosen (a reply in 120 ms),
+// and every call and message is noted in one log, the destination as dotted text.
 class ScriptedPlatform final : public IcmpLibrary, public MessagePrompter
 {
 public:

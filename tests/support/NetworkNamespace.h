@@ -5,9 +5,8 @@
 #include <QStringList>
 #include <QTest>
 
-// Some cases need a network that loopback alone cannot give, such as an address that never
-// answers. Such a test runs its own function again in a child process inside a network
-// namespace of its own, shaped by a few setup commands; nothing it sends can leave there.
+// For a network that loopback alone cannot give, such as an address that never answers, a test
+// runs itself again inside a network namespace of its own: nothing it sends can leave there.
 namespace NetworkNamespace {
 
 inline constexpr auto InsideVariable = "VARNHOLT_INSIDE_NETWORK_NAMESPACE";
@@ -41,10 +40,8 @@ inline Run RunUnshared(const QString& script, const QStringList& arguments = {})
     return {passed ? Run::Outcome::Passed : Run::Outcome::Failed, output};
 }
 
-// Runs the current test function of this program, and its current row, in a fresh network
-// namespace after the setup commands, through the wrapper command given (such as setpriv
-// dropping a capability). Unavailable, with the reason, where namespaces or the commands are
-// not allowed.
+// Runs the current test row again in a fresh network namespace after the setup commands, through
+// the wrapper given (such as setpriv); unavailable, with the reason, where that is not allowed.
 inline Run RunTestFunction(const QStringList& setup, const QStringList& wrapper = {})
 {
     if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("--net"), QStringLiteral("true")}) != 0)
