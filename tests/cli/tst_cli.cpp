@@ -273,8 +273,7 @@ void TstCli::endsAsAScriptExpects()
         QSKIP("this system allows no ICMP socket to this process (net.ipv4.ping_group_range, CAP_NET_RAW)");
     // Times vary from run to run: a report's last two fields, a ping's delay, a check's rate.
     const QRegularExpression times(uR"((?<=\t|Delay: )\d+(?=(\t\d+)?\r\n| ms)|\d+(?=/s))"_s);
-    QFile saved(m_saved);
-    printed += saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray();
+    printed += ReadFile(m_saved);
     QCOMPARE(QString::fromUtf8(printed).replace(times, u"#"_s), QString::fromUtf8(out));
     // What is left of each line after its last redrawing; the usage after a refusal is read in-process.
     const QString screen =

@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "LinuxIcmpLibrary.h"
 #include "NetworkNamespace.h"
 #include "PingCommand.h"
@@ -5,7 +6,6 @@
 #include "RecordingPrompter.h"
 #include "ScriptedPlatform.h"
 
-#include <QFile>
 #include <QTest>
 
 #include <algorithm>
@@ -27,8 +27,7 @@ constexpr qint32 TimeoutMs = 500;
 
 QByteArray EffectiveCapabilities()
 {
-    QFile status(u"/proc/self/status"_s);
-    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const QByteArray text = ReadFile(u"/proc/self/status"_s);
     return text.mid(text.indexOf("CapEff:\t") + 8, 16);
 }
 

@@ -168,9 +168,7 @@ void TstPlatform::writerEndsLinesWithCrLf()
     LineWriter writer(path, mode);
     QCOMPARE(writer.open(), FileStatus::Ok);
     QVERIFY(writer.writeLine("one") && writer.writeLine({}) && writer.close());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), expected);
+    QCOMPARE(ReadFile(path), expected);
 }
 
 void TstPlatform::onlyStaleWorkFoldersAreRemoved_data()
