@@ -1,0 +1,267 @@
+#include "Anonymity.h"
+#include "JudgeServer.h"
+
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using Framing = HttpAnswer::Framing;
+
+// The answer read byte by byte and in one piece, then the close: "status how it ended|body|rest|
+// Proxy-Authenticate", the two ways joined by " / " only where they differ.
+static QString Outcome(const QByteArray& bytes, qsizetype cap, Framing framing)
+{
+    QStringList ways;
+    for (const qsizetype piece : {qsizetype(1), std::max(bytes.size(), qsizetype(1))}) {
+        HttpAnswer answer(cap, framing);
+        for (qsizetype at = 0; at < bytes.size(); at += piece)
+            answer.read(QByteArrayView(bytes).sliced(at, std::min(piece, bytes.size() - at)));
+        const bool completeBeforeClose = answer.state() == HttpAnswer::State::Complete;
+        const bool complete = answer.readEnd() == HttpAnswer::State::Complete;
+        const QString ended = completeBeforeClose ? u"complete"_s : complete ? u"complete at the close"_s : answer.failure();
+        ways.append(u"%1 %2|%3|%4|%5"_s.arg(QString::number(answer.status()), ended, QString::fromLatin1(answer.body()),
+                                           QString::fromLatin1(answer.takeRest()),
+                                           QString::fromLatin1(answer.header("proxy-authenticate"))));
+    }
+    ways.removeDuplicates();
+    return ways.join(u" / "_s);
+}
+
+// The answer of the judge on 127.0.0.1 to the pieces of a request, sent one after the other.
+static HttpAnswer Exchange(quint16 port, const QByteArrayList& pieces)
+{
+    QTcpSocket client;
+    HttpAnswer answer(qsizetype(64) * 1024);
+    QObject::connect(&client, &QTcpSocket::readyRead, &client, [&] { answer.read(client.readAll()); });
+    client.connectToHost(QHostAddress::LocalHost, port);
+    for (const QByteArray& piece : pieces) {
+        client.write(piece);
+        QTest::qWait(20); // lets the judge read each piece on its own, most of the time
+    }
+    if (!QTest::qWaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 10000))
+        return HttpAnswer(0);
+    answer.read(client.readAll());
+    answer.readEnd();
+    return answer;
+}
+
+class TstJudge final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readsAnswers_data();
+    void readsAnswers();
+    void readsPages_data();
+    void readsPages();
+    void findsAddresses_data();
+    void findsAddresses();
+    void gradesAnonymity_data();
+    void gradesAnonymity();
+    void servesThePage_data();
+    void servesThePage();
+    void boundsClientsAndTime();
+};
+
+void TstJudge::readsAnswers_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qsizetype>("cap");
+    QTest::addColumn<Framing>("framing");
+    QTest::addColumn<QString>("outcome");
+    const auto row = [](const char* name, const QByteArray& bytes, const QString& outcome, qsizetype cap = 65536,
+                        Framing framing = Framing::WholeAnswer) {
+        QTest::newRow(name) << bytes << cap << framing << outcome;
+    };
+    const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+    const QByteArray chunked = ok + "Transfer-Encoding: gzip, Chunked\r\n\r\n";
+    row("length, bytes after it", ok + "Content-Length: 5\r\n\r\nhelloEXTRA", u"200 complete|hello||"_s);
+    row("length repeated", ok + "Content-Length: 3, 3\r\n\r\nabc", u"200 complete|abc||"_s);
+    row("chunks split the text", chunked + "4;a=b\r\nREMO\r\nA \r\nTE_ADDR = \r\n0\r\nX: 1\r\n\r\n",
+        u"200 complete|REMOTE_ADDR = ||"_s);
+    row("chunks, bare LF", "HTTP/1.1 200 OK\nTransfer-Encoding: chunked\n\n00A\n0123456789\n0\n\n",
+        u"200 complete|0123456789||"_s);
+    row("until the close", "HTTP/1.0 200 OK\r\n\r\nthe page", u"200 complete at the close|the page||"_s);
+    row("other coding: until the close", ok + "Transfer-Encoding: gzip\r\nContent-Length: 1\r\n\r\nab",
+        u"200 complete at the close|ab||"_s);
+    row("interim answers", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Hints\r\nX: 1\r\n\r\n" + ok + "Content-Length: 2\r\n\r\nok",
+        u"200 complete|ok||"_s);
+    row("204", "HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n", u"204 complete|||"_s);
+    row("304", "HTTP/1.1 304 Not Modified\r\nTransfer-Encoding: chunked\r\n\r\n", u"304 complete|||"_s);
+    row("101", "HTTP/1.1 101 Switching\r\n\r\n", u"101 complete|||"_s);
+    row("cut in the body", ok + "Content-Length: 10\r\n\r\nshort",
+        u"200 the connection closed before the body was complete|short||"_s);
+    row("cut in a chunk", chunked + "5\r\nab", u"200 the connection closed before the body was complete|ab||"_s);
+    row("cut in the header", ok + "Content-", u"200 the connection closed before the header was complete|||"_s);
+    row("nothing", "", u"-1 the connection closed without an answer|||"_s);
+    row("over the cap", ok + "\r\n" + QByteArray(22, 'x'), u"200 the answer is longer than 40 bytes|"_s + QString(21, u'x') + u"||"_s, 40);
+    row("just the cap", ok + "\r\n" + QByteArray(21, 'x'), u"200 complete at the close|"_s + QString(21, u'x') + u"||"_s, 40);
+    row("header over the cap", ok + "X: " + QByteArray(40, 'a'), u"200 the answer is longer than 40 bytes|||"_s, 40);
+    row("length over the cap", ok + "Content-Length: 99999999999999999999999\r\n\r\n",
+        u"200 the answer is longer than 65536 bytes|||"_s);
+    row("chunk over the cap", chunked + "FFFFFFFFFFFFFFFFFFFFF\r\n", u"200 the answer is longer than 65536 bytes|||"_s);
+    row("lengths conflict", ok + "Content-Length: 5\r\ncontent-length: 6\r\n\r\n",
+        u"200 the Content-Length is malformed or conflicting|||"_s);
+    row("length malformed", ok + "Content-Length: 0x5\r\n\r\n", u"200 the Content-Length is malformed or conflicting|||"_s);
+    row("chunk longer than said", chunked + "5\r\nhelloX\r\n", u"200 the chunked body is malformed|hello||"_s);
+    row("chunk size malformed", chunked + "g\r\n", u"200 the chunked body is malformed|||"_s);
+    row("not HTTP", "\x05\x00", u"-1 the answer is not HTTP/1.x|||"_s);
+    row("status line malformed", "HTTP/1.1 2000 OK\r\n\r\n", u"-1 the status line is malformed|||"_s);
+    row("header line malformed", ok + "Bad Name: x\r\n\r\n", u"200 a header line is malformed|||"_s);
+    row("login asked, folded", "HTTP/1.1 407 Login\r\nProxy-Authenticate: Basic\r\n realm=\"x\"\r\nProxy-authenticate: "
+                               "Digest\r\nContent-Length: 3\r\n\r\nabc",
+        u"407 complete|abc||Basic realm=\"x\", Digest"_s);
+    row("tunnel", "HTTP/1.1 200 Established\r\n\r\nHTTP/1.1 404", u"200 complete||HTTP/1.1 404|"_s, 40, Framing::HeaderOnly);
+    row("tunnel refused", "HTTP/1.1 403 No\r\nContent-Length: 2\r\n\r\nno", u"403 complete||no|"_s, 40, Framing::HeaderOnly);
+}
+
+void TstJudge::readsAnswers()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(qsizetype, cap);
+    QFETCH(Framing, framing);
+    QTEST(Outcome(bytes, cap, framing), "outcome");
+}
+
+void TstJudge::readsPages_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("lines"); // REMOTE_ADDR's value, then every line; "none" for no environment
+    const JudgeRequest request{QHostAddress(u"::ffff:127.0.0.1"_s), 4711, "GET", "/?check=1", "HTTP/1.0",
+                               {{"x-forwarded-for", "10.0.0.1"}, {"Weird.Name", "a\r\nb"}, {"X-Forwarded-For", "10.0.0.2"}}};
+    QTest::newRow("our page") << JudgePageText(request)
+                              << u"127.0.0.1; REMOTE_ADDR=127.0.0.1|REMOTE_PORT=4711|REQUEST_METHOD=GET|REQUEST_URI=/?check=1|"
+                                 u"SERVER_PROTOCOL=HTTP/1.0|HTTP_X_FORWARDED_FOR=10.0.0.1, 10.0.0.2|HTTP_WEIRD_NAME=a  b"_s;
+    QTest::newRow("HTML") << "\n<html><pre>REMOTE_ADDR = 203.0.113.7\r\nHTTP_FORWARDED = for=&quot;[2001:db8::1]&quot;"
+                             "<br>HTTP_VIA=&#39;&#x41;&#1;&bogus;&amp;</pre>"_ba
+                          << u"203.0.113.7; REMOTE_ADDR=203.0.113.7|HTTP_FORWARDED=for=\"[2001:db8::1]\"|HTTP_VIA='A&#1;&bogus;&"_s;
+    QTest::newRow("text around, first one counts")
+        << "Your request:\n  REMOTE_ADDR=1.2.3.4 \nlower = x\nHTTP_X = &amp; <b>\nREMOTE_ADDR = 5.6.7.8"_ba
+        << u"1.2.3.4; REMOTE_ADDR=1.2.3.4|HTTP_X=&amp; <b>|REMOTE_ADDR=5.6.7.8"_s;
+    QTest::newRow("no environment") << "<html>REMOTE_ADDR: 1.2.3.4</html>"_ba << u"none"_s;
+}
+
+void TstJudge::readsPages()
+{
+    QFETCH(QByteArray, page);
+    const std::optional<JudgeEnvironment> environment = JudgeEnvironment::parse(page);
+    QStringList lines;
+    for (const auto& [name, value] : environment ? environment->lines() : QList<JudgeEnvironment::Line>())
+        lines.append(QString::fromLatin1(name + '=' + value));
+    QTEST(environment ? QString::fromLatin1(environment->value("REMOTE_ADDR").value_or("-")) + u"; "_s + lines.join(u'|')
+                      : u"none"_s,
+          "lines");
+}
+
+void TstJudge::findsAddresses_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QString>("addresses");
+    QTest::newRow("list, ports, brackets") << "203.0.113.7:4711, [2001:db8::1]:80,2001:db8::2 unknown, _hidden"_ba
+                                           << u"203.0.113.7 2001:db8::1 2001:db8::2"_s;
+    QTest::newRow("Forwarded") << "for=192.0.2.60;proto=http;by=203.0.113.43, For=\"[2001:db8::17]:4711\", for=unknown"_ba
+                               << u"192.0.2.60 2001:db8::17"_s;
+    QTest::newRow("quotes, Via") << "\"10.0.0.1\", 1.1 10.0.0.2:3128 (squid/5.7)"_ba << u"10.0.0.1 10.0.0.2"_s;
+    QTest::newRow("mapped, zone") << "::ffff:127.0.0.1, fe80::1%eth0"_ba << u"::ffff:127.0.0.1 fe80::1"_s;
+    QTest::newRow("no whole address") << "127.0.0.10.5, 256.1.1.1, 1.2.3, 0x7f.0.0.1, 127.1, 1.2.3.04x, [::1, ::g"_ba
+                                      << QString();
+}
+
+void TstJudge::findsAddresses()
+{
+    QFETCH(QByteArray, value);
+    QStringList found;
+    for (const QHostAddress& address : AddressesInHeader(value))
+        found.append(address.toString());
+    QTEST(found.join(u' '), "addresses");
+}
+
+void TstJudge::gradesAnonymity_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("checker");
+    QTest::addColumn<QString>("level");
+    const QByteArray relayed = "REMOTE_ADDR = 127.0.0.2\nHTTP_HOST = 127.0.0.1:8080\n";
+    const auto row = [](const QByteArray& name, const QByteArray& page, const QString& level,
+                        const QString& checker = u"127.0.0.1"_s) {
+        QTest::newRow(name.constData()) << page << checker << level;
+    };
+    row("address only in the host", relayed, u"elite"_s);
+    row("direct", "REMOTE_ADDR = 127.0.0.1\n", u"transparent"_s);
+    row("direct, mapped", "REMOTE_ADDR = ::ffff:127.0.0.1\n", u"transparent"_s);
+    row("checker mapped", relayed + "HTTP_X_REAL_IP = 127.0.0.1\n", u"transparent"_s, u"::ffff:127.0.0.1"_s);
+    row("another address", relayed + "HTTP_X_FORWARDED_FOR = 127.0.0.10\n", u"anonymous"_s);
+    row("in a list", relayed + "HTTP_X_FORWARDED_FOR = 10.0.0.1, 127.0.0.1:5000\n", u"transparent"_s);
+    row("Forwarded by", relayed + "HTTP_FORWARDED = by=127.0.0.1\n", u"anonymous"_s);
+    for (const QByteArray header : {"Via", "X-Forwarded-For", "Forwarded", "X-Real-IP", "Client-IP", "X-Client-IP",
+                                    "True-Client-IP", "X-Originating-IP", "X-Remote-IP", "X-Remote-Addr", "Forwarded-For",
+                                    "X-Forwarded", "X-Cluster-Client-IP", "CF-Connecting-IP"}) {
+        const JudgeRequest request{QHostAddress(u"127.0.0.2"_s), 80, "GET", "/", "HTTP/1.1", {{header, "for=127.0.0.1"}}};
+        row(header + " names the client", JudgePageText(request), u"transparent"_s);
+    }
+    for (const QByteArray header : {"Proxy-Connection", "X-Proxy-ID", "X-BlueCoat-Via", "X-Forwarded-Host"})
+        row(header + " reveals a proxy", relayed + JudgePageText({{}, 0, "", "", "", {{header, "127.0.0.1"}}}), u"anonymous"_s);
+}
+
+void TstJudge::gradesAnonymity()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QString, checker);
+    QTEST(AnonymityName(GradeAnonymity(*JudgeEnvironment::parse(page), QHostAddress(checker))), "level");
+}
+
+void TstJudge::servesThePage_data()
+{
+    QTest::addColumn<QByteArrayList>("request");
+    QTest::addColumn<QString>("answer"); // status, Allow, body without REMOTE_PORT
+    QTest::newRow("GET, a header repeated, bare LF, in pieces")
+        << QByteArrayList{"GET /?check=abc HTTP/1.1\r\nHost: 127.0.0.1\r\n", "X-Forwarded-For: 10.0.0.1\n",
+                          "x-forwarded-for:10.0.0.2 \r", "\n\r", "\n"}
+        << u"200||REMOTE_ADDR = 127.0.0.1\nREQUEST_METHOD = GET\nREQUEST_URI = /?check=abc\nSERVER_PROTOCOL = HTTP/1.1\n"
+           u"HTTP_HOST = 127.0.0.1\nHTTP_X_FORWARDED_FOR = 10.0.0.1, 10.0.0.2\n"_s;
+    QTest::newRow("POST") << QByteArrayList{"POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc"}
+                          << u"405|GET|405 Method Not Allowed\n"_s;
+    QTest::newRow("no version") << QByteArrayList{"GET /\r\n\r\n"} << u"400||400 Bad Request\n"_s;
+    QTest::newRow("bad header") << QByteArrayList{"GET / HTTP/1.1\r\nNo colon\r\n\r\n"} << u"400||400 Bad Request\n"_s;
+    QTest::newRow("over the cap") << QByteArrayList{"GET / HTTP/1.1\r\nX: " + QByteArray(1000, 'a') + "\r\n\r\n"}
+                                  << u"431||431 Request Header Fields Too Large\n"_s;
+}
+
+void TstJudge::servesThePage()
+{
+    QFETCH(QByteArrayList, request);
+    JudgeServer judge({.requestCap = 1000});
+    QVERIFY(judge.listen(QHostAddress::LocalHost, 0));
+    QCOMPARE(judge.url(), QUrl(u"http://127.0.0.1:%1/"_s.arg(judge.url().port())));
+    const HttpAnswer answer = Exchange(quint16(judge.url().port()), request);
+    QCOMPARE(answer.header("Content-Type"), "text/plain; charset=utf-8");
+    QTEST(u"%1|%2|"_s.arg(QString::number(answer.status()), QString::fromLatin1(answer.header("Allow")))
+              + QString::fromLatin1(answer.body()).remove(QRegularExpression(u"REMOTE_PORT = \\d+\n"_s)),
+          "answer");
+}
+
+// A client that sends nothing holds its place only until the time-out; one too many is told 503.
+void TstJudge::boundsClientsAndTime()
+{
+    JudgeServer judge({.clients = 2, .timeout = 1s});
+    QVERIFY(judge.listen(QHostAddress::LocalHost, 0));
+    const auto port = quint16(judge.url().port());
+    const QByteArrayList get{"GET / HTTP/1.1\r\n\r\n"};
+    QTcpSocket silent;
+    QTcpSocket alsoSilent;
+    silent.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(silent.waitForConnected());
+    QCOMPARE(Exchange(port, get).status(), 200);
+    QCOMPARE(silent.state(), QAbstractSocket::ConnectedState);
+    alsoSilent.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(alsoSilent.waitForConnected());
+    QCOMPARE(Exchange(port, get).status(), 503);
+    QTRY_COMPARE_WITH_TIMEOUT(silent.state(), QAbstractSocket::UnconnectedState, 10000);
+    QTRY_COMPARE(Exchange(port, get).status(), 200);
+}
+
+QTEST_GUILESS_MAIN(TstJudge)
+#include "tst_judge.moc"
