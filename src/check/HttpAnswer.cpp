@@ -228,11 +228,11 @@ bool HttpAnswer::readHeaderLine()
 
 void HttpAnswer::startBody()
 {
-    if (m_status / 100 == 1 && m_status != 101) {
+    if (m_status / 100 == 1) {
         m_part = Part::StatusLine; // an interim answer: the final one follows
         return;
     }
-    if (m_framing == Framing::HeaderOnly || m_status == 101 || m_status == 204 || m_status == 304)
+    if (m_framing == Framing::HeaderOnly || m_status == 204 || m_status == 304)
         return complete();
     // A transfer coding other than chunked last leaves the close to end the body.
     const QByteArray codings = header("Transfer-Encoding");

@@ -15,7 +15,10 @@ bool IsNameCharacter(char c)
 QByteArray CgiName(const QByteArray& headerName)
 {
     QByteArray name = "HTTP_" + headerName.toUpper();
-    std::replace_if(name.begin(), name.end(), [](char c) { return !IsNameCharacter(c); }, '_');
+    for (char& c : name) {
+        if (!IsNameCharacter(c))
+            c = '_';
+    }
     return name;
 }
 
@@ -100,7 +103,8 @@ std::optional<JudgeRequest> ReadJudgeRequest(QByteArrayView head)
     const auto printable = [](char c) { return c > ' ' && c != '\x7f'; };
     if (!IsHttpToken(request.method) || request.target.isEmpty()
         || !std::all_of(request.target.cbegin(), request.target.cend(), printable)
-        || !(request.protocol.size() == 8 && request.protocol.startsWith("HTTP/1.") && QByteArrayView("0123456789").contains(request.protocol[7])))
+        || !(request.protocol.size() == 8 && request.protocol.startsWith("HTTP/1.")
+             && QByteArrayView("0123456789").contains(request.protocol[7])))
         return std::nullopt;
     for (const QByteArrayView line : lines.sliced(1)) {
         if (line.isEmpty())
@@ -157,7 +161,8 @@ std::optional<JudgeEnvironment> JudgeEnvironment::parse(QByteArrayView body)
         if (nameSize == 0 || !afterName.startsWith('='))
             continue;
         const QByteArrayView value = afterName.sliced(1).trimmed();
-        environment.m_lines.append({trimmed.first(nameSize).toByteArray(), html ? Unescaped(value) : value.toByteArray()});
+        environment.m_lines.append(
+            {trimmed.first(nameSize).toByteArray(), html ? Unescaped(value).trimmed() : value.toByteArray()});
     }
     if (environment.m_lines.isEmpty())
         return std::nullopt;
