@@ -1,4 +1,5 @@
 #include "DemoListSite.h"
+#include "ProcessRun.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,14 +11,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <map>
 #include <vector>
 
@@ -47,62 +43,6 @@ for page in range(pages):
             lines.append(cells[0] + ":" + cells[1] + "\r\n")
 sys.stdout.write("".join(lines))
 )";
-
-struct Finished
-{
-    int exitCode = -1;
-    long peakKiB = 0;
-    double cpuSeconds = 0; // user and system time, which other work on the machine does not stretch
-};
-
-double Seconds(const timeval& time)
-{
-    return double(time.tv_sec) + double(time.tv_usec) / 1e6;
-}
-
-std::vector<QByteArray> Words(const QStringList& command)
-{
-    std::vector<QByteArray> words;
-    words.reserve(command.size());
-    for (const QString& word : command)
-        words.push_back(word.toLocal8Bit());
-    return words;
-}
-
-// Starts a program with its output thrown away; 0 when it cannot start. The program ends with
-// this one, however this one ends: no web server outlives a benchmark.
-pid_t Spawn(const QStringList& command)
-{
-    std::vector<QByteArray> words = Words(command);
-    std::vector<char*> argv;
-    argv.reserve(words.size() + 1);
-    for (QByteArray& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        execvp(argv.front(), argv.data());
-        _exit(127);
-    }
-    return std::max<pid_t>(pid, 0);
-}
-
-// Runs a program to its end; the peak resident memory is the kernel's own account of it.
-Finished Run(const QStringList& command)
-{
-    const pid_t pid = Spawn(command);
-    if (pid == 0)
-        return {};
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status))
-        return {};
-    return {WEXITSTATUS(status), usage.ru_maxrss, Seconds(usage.ru_utime) + Seconds(usage.ru_stime)};
-}
 
 void WriteFile(const QString& path, const QByteArray& content)
 {

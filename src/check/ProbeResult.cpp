@@ -1,5 +1,7 @@
 #include "ProbeResult.h"
 
+#include <QUrl>
+
 using namespace Qt::StringLiterals;
 
 QString LevelName(ProbeLevel level)
@@ -31,46 +33,46 @@ QString ProtocolName(ProxyProtocol protocol)
     switch (protocol) {
     case ProxyProtocol::Http:
         return u"HTTP"_s;
+    case ProxyProtocol::HttpConnect:
+        return u"HTTP CONNECT"_s;
     case ProxyProtocol::Socks5:
         return u"SOCKS5"_s;
     case ProxyProtocol::Socks4:
         return u"SOCKS4"_s;
+    case ProxyProtocol::Direct:
+        return u"direct"_s;
     }
     return {};
 }
 
-std::vector<ProxyProtocol> ProtocolsFor(const QString& type)
+std::vector<ProxyProtocol> ProtocolsFor(const QString& type, bool withJudge)
 {
-    std::vector<ProxyProtocol> named;
-    for (const ProxyProtocol protocol : {ProxyProtocol::Http, ProxyProtocol::Socks5, ProxyProtocol::Socks4}) {
-        if (type.contains(ProtocolName(protocol), Qt::CaseInsensitive))
-            named.push_back(protocol);
-    }
-    if (named.empty())
-        return {ProxyProtocol::Http, ProxyProtocol::Socks5, ProxyProtocol::Socks4};
-    return named;
+    const auto names = [&type](const char* name) {
+        return type.contains(QLatin1StringView(name), Qt::CaseInsensitive);
+    };
+    std::vector<ProxyProtocol> tried;
+    if (names("HTTPS") && withJudge)
+        tried.push_back(ProxyProtocol::HttpConnect);
+    if (names("HTTP"))
+        tried.push_back(ProxyProtocol::Http);
+    if (names("SOCKS5"))
+        tried.push_back(ProxyProtocol::Socks5);
+    if (names("SOCKS4"))
+        tried.push_back(ProxyProtocol::Socks4);
+    if (!tried.empty())
+        return tried;
+    if (withJudge)
+        return {ProxyProtocol::Http, ProxyProtocol::HttpConnect, ProxyProtocol::Socks5, ProxyProtocol::Socks4};
+    return {ProxyProtocol::Http, ProxyProtocol::Socks5, ProxyProtocol::Socks4};
+}
+
+bool SendsHostNames(const QString& type)
+{
+    return type.compare(u"SOCKS4A"_s, Qt::CaseInsensitive) == 0 || type.compare(u"SOCKS5H"_s, Qt::CaseInsensitive) == 0;
 }
 
 QByteArray Authority(const QString& host, quint16 port)
 {
     const QByteArray name = host.contains(u':') ? '[' + host.toLatin1() + ']' : QUrl::toAce(host);
     return name + ':' + QByteArray::number(port);
-}
-
-std::optional<Judge> JudgeAt(const QUrl& url, const QByteArray& expect)
-{
-    if (!url.isValid() || url.scheme() != u"http"_s || url.host().isEmpty() || !url.userInfo().isEmpty())
-        return std::nullopt;
-    Judge judge;
-    judge.host = url.host();
-    judge.port = quint16(url.port(80));
-    judge.hostHeader = Authority(judge.host, judge.port);
-    if (judge.port == 80)
-        judge.hostHeader.chop(3); // ":80" goes without saying
-    judge.path = url.path(QUrl::FullyEncoded).isEmpty() ? QByteArray("/") : url.path(QUrl::FullyEncoded).toLatin1();
-    if (url.hasQuery())
-        judge.path += '?' + url.query(QUrl::FullyEncoded).toLatin1();
-    judge.absoluteUrl = "http://" + judge.hostHeader + judge.path;
-    judge.expect = expect;
-    return judge;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "Anonymity.h"
+
 #include <QByteArray>
 #include <QString>
-#include <QUrl>
 
 #include <chrono>
 #include <optional>
@@ -13,41 +14,35 @@ enum class ProbeLevel {
     None, // no TCP connection
     Reachable, // a TCP connection opened
     Speaks, // it answered its protocol's handshake
-    Works, // a page fetched through it came back as the judge serves it
+    Works, // a request for the judge came back through it as only the judge answers it
 };
 
-enum class ProxyProtocol { Http, Socks5, Socks4 };
+// How a request goes through a proxy: handed to an HTTP proxy whole, or through a tunnel that
+// CONNECT, SOCKS5 or SOCKS4 opens. Direct is the checker asking the judge itself.
+enum class ProxyProtocol { Http, HttpConnect, Socks5, Socks4, Direct };
 
-// The page a working proxy must fetch.
-struct Judge
+struct ProxyLogin
 {
-    QString host;
-    quint16 port = 80;
-    QByteArray hostHeader; // the host, and the port unless it is 80
-    QByteArray absoluteUrl; // what an HTTP proxy is asked for
-    QByteArray path; // what the judge itself is asked for, through a SOCKS tunnel
-    QByteArray expect; // the page must hold this; empty: a status 200 is enough
+    QByteArray user;
+    QByteArray password;
+
+    friend bool operator==(const ProxyLogin&, const ProxyLogin&) = default;
 };
-
-// A judge at an http:// URL with a host; nothing for any other URL.
-std::optional<Judge> JudgeAt(const QUrl& url, const QByteArray& expect);
-
-// HOST:PORT as a URL or a Host header writes it, an IPv6 address in brackets.
-QByteArray Authority(const QString& host, quint16 port);
 
 struct ProbeSettings
 {
     std::chrono::milliseconds timeout{6000}; // for the whole probe of one proxy
-    std::optional<Judge> judge;
 };
 
 struct ProbeResult
 {
     ProbeLevel level = ProbeLevel::None;
-    std::optional<ProxyProtocol> protocol; // the one that answered
+    std::optional<ProxyProtocol> protocol; // the one that got furthest
     qint64 connectMs = -1; // -1: no connection opened
     qint64 totalMs = 0;
     QString reason; // why it got no further; empty when it reached the last level it was asked for
+    std::optional<Anonymity> anonymity; // for a proxy that works through a judge that echoes
+    QString exitAddress; // the address the judge saw, for a proxy that works through one that echoes
 
     friend bool operator==(const ProbeResult&, const ProbeResult&) = default;
 };
@@ -56,6 +51,15 @@ QString LevelName(ProbeLevel level);
 std::optional<ProbeLevel> LevelNamed(const QString& name);
 QString ProtocolName(ProxyProtocol protocol);
 
-// The protocols a list's type field names ("HTTP", "HTTPS", "SOCKS5", "SOCKS4"), in the
-// order they are tried; all of them, HTTP first, for an empty or unknown type.
-std::vector<ProxyProtocol> ProtocolsFor(const QString& type);
+// The protocols a list's type field names ("HTTP", "HTTPS", "SOCKS5", "SOCKS4"), in the order
+// they are tried: HTTPS is an HTTP proxy that tunnels with CONNECT. An empty or unknown type
+// tries them all, HTTP first. Without a judge a tunnel is never opened, so CONNECT is not tried
+// apart: any HTTP answer tells that the proxy speaks.
+std::vector<ProxyProtocol> ProtocolsFor(const QString& type, bool withJudge);
+
+// Whether a tunnel through a proxy of this type is asked for a host by name, which the proxy
+// resolves (socks4a and socks5h), rather than by the address the checker resolved.
+bool SendsHostNames(const QString& type);
+
+// HOST:PORT as a URL or a Host header writes it, an IPv6 address in brackets.
+QByteArray Authority(const QString& host, quint16 port);

@@ -1,104 +1,79 @@
 #include "ProxyChecker.h"
 
-#include "ProxyProbe.h"
+#include "CheckRun.h"
+#include "ProbeEngine.h"
 
-#include <algorithm>
+#include <QMetaObject>
 
-namespace {
-
-// How far ahead of the first untold proxy the probes may run, per job: far enough that one slow
-// proxy does not hold up the others, near enough that the waiting results stay few.
-constexpr qsizetype WindowPerJob = 16;
-
-} // namespace
-
-ProxyChecker::ProxyChecker(const ProbeSettings& settings, int jobs, QObject* parent)
+ProxyChecker::ProxyChecker(ProbeSettings settings, std::optional<Judge> judge, int jobs, QObject* parent)
     : QObject(parent)
-    , m_probing(std::size_t(std::max(jobs, 1)), Idle)
-    , m_window(qsizetype(m_probing.size()) * WindowPerJob)
+    , m_settings(settings)
+    , m_judge(std::move(judge))
+    , m_jobs(jobs)
+    , m_mailbox(std::make_unique<CheckMailbox>(
+          [this] { QMetaObject::invokeMethod(this, &ProxyChecker::deliver, Qt::QueuedConnection); }))
 {
-    for (std::size_t slot = 0; slot < m_probing.size(); ++slot) {
-        m_probes.push_back(std::make_unique<ProxyProbe>(settings));
-        connect(m_probes.back().get(), &ProxyProbe::finished, this,
-                [this, slot](const ProbeResult& result) { onProbeFinished(slot, result); });
-    }
 }
 
-ProxyChecker::~ProxyChecker() = default;
+// The engine's thread ends before the mailbox it posts to, and before this object's queued
+// calls are dropped with it.
+ProxyChecker::~ProxyChecker()
+{
+    if (m_engine)
+        m_engine->halt();
+    m_run.reset();
+    m_engine.reset();
+}
 
 void ProxyChecker::start(std::span<const ProxyRecord> list)
 {
-    m_list = list;
-    m_waiting.clear();
-    m_next = m_nextToTell = 0;
-    m_running = true;
-    queueFill();
+    if (m_engine)
+        return;
+    m_engine = std::make_unique<ProbeEngine>();
+    m_run = std::make_shared<CheckRun>(m_engine->context(), list, m_settings, m_judge, m_jobs, *m_mailbox);
+    m_engine->post([run = m_run] { run->start(); });
 }
 
 void ProxyChecker::stop()
 {
-    if (!m_running)
+    if (!m_engine)
         return;
-    m_running = false;
-    for (std::size_t slot = 0; slot < m_probes.size(); ++slot) {
-        m_probes[slot]->abort();
-        m_probing[slot] = Idle;
-    }
-    for (auto& [index, result] : std::exchange(m_waiting, {}))
-        Q_EMIT checked(index, result);
-    Q_EMIT finished();
+    m_engine->halt();
+    deliver();
+    if (m_engine)
+        end(CheckEnding::Stopped, {});
 }
 
-void ProxyChecker::queueFill()
+// A listener may stop the check while it is told an event: what is left of the batch is still
+// told, and nothing after the end.
+void ProxyChecker::deliver()
 {
-    if (m_fillQueued)
+    if (m_delivering)
         return;
-    m_fillQueued = true;
-    QMetaObject::invokeMethod(this, &ProxyChecker::fill, Qt::QueuedConnection);
-}
-
-// A probe may end inside its start (a connection refused at once): each slot is looked at anew.
-void ProxyChecker::fill()
-{
-    m_fillQueued = false;
-    const auto listSize = qsizetype(m_list.size());
-    for (std::size_t slot = 0; slot < m_probes.size() && m_running; ++slot) {
-        if (m_probing[slot] != Idle || m_next >= listSize || m_next >= m_nextToTell + m_window)
-            continue;
-        const qsizetype index = m_next++;
-        m_probing[slot] = index;
-        const ProxyRecord& proxy = m_list[std::size_t(index)];
-        m_probes[slot]->start(proxy.address, proxy.port, proxy.type);
+    m_delivering = true;
+    for (std::vector<CheckEvent> batch = m_mailbox->take(); !batch.empty() && m_engine; batch = m_mailbox->take()) {
+        for (CheckEvent& event : batch) {
+            if (!m_engine)
+                break;
+            if (auto* checked = std::get_if<CheckedEvent>(&event))
+                Q_EMIT this->checked(checked->index, checked->result);
+            else if (const auto* judge = std::get_if<JudgeAnsweredEvent>(&event))
+                Q_EMIT judgeAnswered(judge->checkerAddress);
+            else if (const auto* lowered = std::get_if<JobsLoweredEvent>(&event))
+                Q_EMIT jobsLowered(lowered->jobs, lowered->reason);
+            else if (const auto* ended = std::get_if<EndedEvent>(&event))
+                end(ended->ending, ended->reason);
+        }
     }
-    end();
+    m_delivering = false;
 }
 
-void ProxyChecker::onProbeFinished(std::size_t slot, const ProbeResult& result)
+void ProxyChecker::end(CheckEnding ending, const QString& reason)
 {
-    m_waiting.emplace(m_probing[slot], result);
-    m_probing[slot] = Idle;
-    tellInOrder();
-    queueFill();
-}
-
-// A listener may stop the check while it is told a result.
-void ProxyChecker::tellInOrder()
-{
-    while (m_running) {
-        const auto found = m_waiting.find(m_nextToTell);
-        if (found == m_waiting.end())
-            return;
-        const ProbeResult result = std::move(found->second);
-        m_waiting.erase(found);
-        Q_EMIT checked(m_nextToTell++, result);
-    }
-}
-
-void ProxyChecker::end()
-{
-    const bool probing = std::any_of(m_probing.begin(), m_probing.end(), [](qsizetype index) { return index != Idle; });
-    if (!m_running || probing || m_next < qsizetype(m_list.size()))
+    if (!m_engine)
         return;
-    m_running = false;
-    Q_EMIT finished();
+    m_engine->halt();
+    m_run.reset();
+    m_engine.reset();
+    Q_EMIT finished(ending, reason);
 }

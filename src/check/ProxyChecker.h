@@ -1,57 +1,63 @@
 #pragma once
 
+#include "Judge.h"
 #include "ProbeResult.h"
 #include "ProxyListReader.h"
 
 #include <QObject>
 
-#include <map>
 #include <memory>
 #include <span>
 
-class ProxyProbe;
+class CheckMailbox;
+class CheckRun;
+class ProbeEngine;
 
-// Checks the proxies of a list, a few at a time, each with its own probe, and tells the results
-// in list order. At most `jobs` connections are open at once, and a result that comes before an
-// earlier one waits only while the earlier one is within a window of the list, so memory stays
-// bounded by the jobs, not the length of the list.
+enum class CheckEnding {
+    Completed,
+    Stopped, // stop() was called
+    JudgeFailed, // the judge, asked directly first, did not answer as a judge
+    LocalShortage, // this machine ran short even with one probe at a time
+};
+
+// Checks the proxies of a list, many at once, on a thread of its own (the probe engine), and
+// tells each result here as it comes, in whatever order the proxies answer. With a judge, the
+// judge is asked directly first: the checker learns its own address as the judge sees it, and a
+// judge that does not answer as one stops the check before any proxy is tried. When this
+// machine runs short (open files, buffers, memory), the proxy in hand is checked again later
+// with fewer probes at once: a shortage here is never a proxy's verdict.
 class ProxyChecker final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ProxyChecker)
 
 public:
-    ProxyChecker(const ProbeSettings& settings, int jobs, QObject* parent = nullptr);
+    ProxyChecker(ProbeSettings settings, std::optional<Judge> judge, int jobs, QObject* parent = nullptr);
     ~ProxyChecker() override;
 
-    // The list must outlive the check. The first results come from the event loop.
+    // The list must outlive the check and stay as it is meanwhile. Everything is told from the
+    // event loop.
     void start(std::span<const ProxyRecord> list);
-    // Ctrl+C: no more probes start and the running ones end without a result; the results that
-    // have come are still told, in list order, then finished().
+    // No more probes; the results that have come are told, then finished(Stopped).
     void stop();
 
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_engine != nullptr; }
 
 Q_SIGNALS:
+    void judgeAnswered(const QString& checkerAddress);
     void checked(qsizetype index, const ProbeResult& result);
-    void finished();
+    void jobsLowered(int jobs, const QString& reason);
+    void finished(CheckEnding ending, const QString& reason);
 
 private:
-    static constexpr qsizetype Idle = -1;
+    void deliver();
+    void end(CheckEnding ending, const QString& reason);
 
-    void fill();
-    void queueFill();
-    void onProbeFinished(std::size_t slot, const ProbeResult& result);
-    void tellInOrder();
-    void end();
-
-    std::vector<std::unique_ptr<ProxyProbe>> m_probes;
-    std::vector<qsizetype> m_probing; // the list index each probe works on, or Idle
-    std::span<const ProxyRecord> m_list;
-    std::map<qsizetype, ProbeResult> m_waiting; // results that came before an earlier one
-    qsizetype m_window = 0;
-    qsizetype m_next = 0; // the first proxy not started
-    qsizetype m_nextToTell = 0;
-    bool m_running = false;
-    bool m_fillQueued = false;
+    ProbeSettings m_settings;
+    std::optional<Judge> m_judge;
+    int m_jobs;
+    std::unique_ptr<CheckMailbox> m_mailbox;
+    std::unique_ptr<ProbeEngine> m_engine; // while a check runs
+    std::shared_ptr<CheckRun> m_run;
+    bool m_delivering = false;
 };

@@ -1,347 +1,370 @@
 #include "ProxyProbe.h"
 
-#include <QHostAddress>
+#include "LocalShortage.h"
 
-#include <algorithm>
-#include <cctype>
+#include <asio/connect.hpp>
+#include <asio/write.hpp>
+
+#include <array>
 
 using namespace Qt::StringLiterals;
+using std::chrono::steady_clock;
 
 namespace {
 
-QByteArray GetRequest(const QByteArray& target, const QByteArray& host)
+const auto TimedOut = u"timed out"_s;
+
+QString Text(const std::error_code& error)
 {
-    return "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
+    return QString::fromStdString(error.message());
 }
 
-// Network byte order, as both SOCKS versions write numbers.
-QByteArray BigEndian(quint32 value, int size)
+// Every probe reads into the same buffer: what it keeps of an answer is the parsers' to keep,
+// so a probe that waits costs no buffer of its own.
+std::array<char, 16384>& Scratch()
 {
-    QByteArray bytes(size, '\0');
-    for (int at = size - 1; at >= 0; --at, value >>= 8)
-        bytes[at] = char(value & 0xff);
-    return bytes;
+    static thread_local std::array<char, 16384> buffer;
+    return buffer;
 }
 
-QByteArray PortBytes(quint16 port)
+QHostAddress AddressOf(const asio::ip::tcp::endpoint& endpoint)
 {
-    return BigEndian(port, 2);
-}
-
-QByteArray Ipv4Bytes(const QHostAddress& address)
-{
-    return BigEndian(address.toIPv4Address(), 4);
-}
-
-bool IsIpv4(const QHostAddress& address)
-{
-    return address.protocol() == QAbstractSocket::IPv4Protocol;
-}
-
-// SOCKS4 takes an IPv4 destination; any other is sent by name, as SOCKS4a does.
-QByteArray Socks4Request(const QString& host, quint16 port)
-{
-    const QHostAddress address(host);
-    QByteArray request = "\x04\x01" + PortBytes(port);
-    if (IsIpv4(address))
-        return request + Ipv4Bytes(address) + '\0';
-    return request + QByteArray("\0\0\0\x01\0", 5) + QUrl::toAce(host) + '\0';
-}
-
-QByteArray Socks5ConnectRequest(const QString& host, quint16 port)
-{
-    const QHostAddress address(host);
-    QByteArray request("\x05\x01\x00", 3);
-    if (IsIpv4(address)) {
-        request += '\x01' + Ipv4Bytes(address);
-    } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
-        request += '\x04' + QByteArray(reinterpret_cast<const char*>(bytes.c), 16);
-    } else {
-        const QByteArray name = QUrl::toAce(host).left(255);
-        request += '\x03' + QByteArray(1, char(name.size())) + name;
-    }
-    return request + PortBytes(port);
-}
-
-// The status code of an answer that begins "HTTP/1.x NNN"; 0 while too little of it has come
-// to tell, -1 when it begins otherwise.
-int StatusCode(const QByteArray& answer)
-{
-    static const QByteArray Start("HTTP/1.");
-    constexpr qsizetype StatusEnd = 12;
-    if (!answer.startsWith(Start.left(answer.size())))
-        return -1;
-    if (answer.size() < StatusEnd)
-        return 0;
-    const QByteArray code = answer.mid(9, 3);
-    const bool shaped = std::isdigit(answer.at(7)) != 0 && answer.at(8) == ' '
-        && std::all_of(code.begin(), code.end(), [](char c) { return std::isdigit(c) != 0; });
-    return shaped ? code.toInt() : -1;
-}
-
-quint8 Byte(const QByteArray& bytes, qsizetype at)
-{
-    return quint8(bytes.at(at));
+    return QHostAddress(QString::fromStdString(endpoint.address().to_string()));
 }
 
 } // namespace
 
-ProxyProbe::ProxyProbe(ProbeSettings settings, QObject* parent)
-    : QObject(parent)
-    , m_settings(std::move(settings))
+ProxyProbe::ProxyProbe(asio::io_context& context, ProbeTarget target, std::shared_ptr<const ProbeContext> shared,
+                       Done done)
+    : m_socket(context)
+    , m_timer(context)
+    , m_resolver(context)
+    , m_target(std::move(target))
+    , m_shared(std::move(shared))
+    , m_done(std::move(done))
 {
-    m_socket.setReadBufferSize(AnswerCap);
-    m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, [this] { finish(u"timed out"_s); });
-    connect(&m_socket, &QTcpSocket::connected, this, &ProxyProbe::onConnected);
-    connect(&m_socket, &QTcpSocket::readyRead, this, &ProxyProbe::onReadyRead);
-    connect(&m_socket, &QTcpSocket::errorOccurred, this, &ProxyProbe::onClosed);
 }
 
-void ProxyProbe::start(const QString& address, quint16 port, const QString& type)
+void ProxyProbe::start(asio::io_context& context, ProbeTarget target, std::shared_ptr<const ProbeContext> shared,
+                       Done done)
 {
-    m_address = address;
-    m_port = port;
-    m_protocols = ProtocolsFor(type);
-    m_attempt = 0;
-    ++m_run;
-    m_result = {};
-    m_running = true;
-    m_clock.start();
-    m_deadline.start(m_settings.timeout);
-    connectAttempt();
+    std::make_shared<ProxyProbe>(context, std::move(target), std::move(shared), std::move(done))->begin();
 }
 
-void ProxyProbe::abort()
+template <typename Handler>
+auto ProxyProbe::guarded(Handler handler)
 {
-    m_running = false;
-    m_deadline.stop();
-    m_socket.abort();
-}
-
-void ProxyProbe::connectAttempt()
-{
-    if (!m_running)
-        return;
-    m_stage = Stage::Connecting;
-    m_answer.clear();
-    m_socket.abort();
-    m_socket.connectToHost(m_address, m_port);
-}
-
-void ProxyProbe::onConnected()
-{
-    if (m_result.connectMs < 0)
-        m_result.connectMs = m_clock.elapsed();
-    m_result.level = std::max(m_result.level, ProbeLevel::Reachable);
-    m_stage = Stage::Greeting;
-    const std::optional<Judge>& judge = m_settings.judge;
-    switch (m_protocols.at(m_attempt)) {
-    case ProxyProtocol::Http:
-        // Without a judge the proxy is asked for its own address: no third host hears of it.
-        m_socket.write(judge
-                           ? GetRequest(judge->absoluteUrl, judge->hostHeader)
-                           : GetRequest("http://" + Authority(m_address, m_port) + '/', Authority(m_address, m_port)));
-        break;
-    case ProxyProtocol::Socks5:
-        m_socket.write(QByteArray("\x05\x01\x00", 3)); // one method offered: no authentication
-        break;
-    case ProxyProtocol::Socks4:
-        m_socket.write(judge ? Socks4Request(judge->host, judge->port) : Socks4Request(m_address, m_port));
-        break;
-    }
-}
-
-void ProxyProbe::onReadyRead()
-{
-    if (!m_running)
-        return;
-    m_answer += m_socket.read(AnswerCap - m_answer.size());
-    advance();
-    if (m_running && m_answer.size() >= AnswerCap)
-        finish(u"the answer is longer than %1 bytes"_s.arg(AnswerCap));
-}
-
-// Errors and the end of the connection both come here; what has been read is already judged.
-void ProxyProbe::onClosed()
-{
-    if (!m_running)
-        return;
-    switch (m_stage) {
-    case Stage::Connecting:
-        finish(m_socket.errorString());
-        break;
-    case Stage::Greeting:
-        tryNextProtocol();
-        break;
-    case Stage::Socks5Connect:
-    case Stage::JudgeStatus:
-        finish(u"the connection closed before the judge answered"_s);
-        break;
-    case Stage::JudgeBody:
-        finish(u"the judge's page lacks the expected text"_s);
-        break;
-    }
-}
-
-void ProxyProbe::advance()
-{
-    switch (m_stage) {
-    case Stage::Connecting:
-        break;
-    case Stage::Greeting:
-        readGreeting();
-        break;
-    case Stage::Socks5Connect:
-        readSocks5Connect();
-        break;
-    case Stage::JudgeStatus:
-        readJudgeStatus();
-        break;
-    case Stage::JudgeBody:
-        readJudgeBody();
-        break;
-    }
-}
-
-void ProxyProbe::readGreeting()
-{
-    const ProxyProtocol protocol = m_protocols.at(m_attempt);
-    const auto speaks = [this, protocol] {
-        m_result.level = ProbeLevel::Speaks;
-        m_result.protocol = protocol;
+    return [self = shared_from_this(), generation = m_generation, handler = std::move(handler)](auto&&... arguments) {
+        if (!self->m_finished && generation == self->m_generation)
+            handler(std::forward<decltype(arguments)>(arguments)...);
     };
-    if (protocol == ProxyProtocol::Http) {
-        // With a judge, the handshake is the judge's request already.
-        const int status = StatusCode(m_answer);
-        if (status < 0)
-            return tryNextProtocol();
-        if (status == 0)
-            return;
-        speaks();
-        if (!m_settings.judge)
-            return finish({});
-        m_stage = Stage::JudgeStatus;
-        return readJudgeStatus();
-    }
-    if (protocol == ProxyProtocol::Socks5) {
-        if (m_answer.size() >= 1 && Byte(m_answer, 0) != 5)
-            return tryNextProtocol();
-        if (m_answer.size() < 2)
-            return;
-        if (Byte(m_answer, 1) != 0) {
-            m_result.protocol = protocol;
-            return finish(u"the SOCKS5 proxy wants a password"_s);
-        }
-        speaks();
-        if (!m_settings.judge)
-            return finish({});
-        m_answer.clear();
-        m_stage = Stage::Socks5Connect;
-        m_socket.write(Socks5ConnectRequest(m_settings.judge->host, m_settings.judge->port));
-        return;
-    }
-    if (m_answer.size() >= 2 && (Byte(m_answer, 0) != 0 || Byte(m_answer, 1) < 90 || Byte(m_answer, 1) > 93))
-        return tryNextProtocol();
-    if (m_answer.size() < 8)
-        return;
-    speaks(); // granted or refused: either way it is a SOCKS4 reply
-    if (!m_settings.judge)
-        return finish({});
-    if (Byte(m_answer, 1) != 90)
-        return finish(u"the SOCKS4 proxy refused to connect to the judge"_s);
-    m_answer.remove(0, 8);
-    askJudgeThroughTunnel();
 }
 
-// The reply is: version, code, reserved, address type, the bound address, its port.
-void ProxyProbe::readSocks5Connect()
+void ProxyProbe::begin()
 {
-    if (m_answer.size() < 5)
-        return;
-    if (Byte(m_answer, 0) != 5)
-        return finish(u"the SOCKS5 proxy's reply is garbled"_s);
-    if (Byte(m_answer, 1) != 0)
-        return finish(u"the SOCKS5 proxy refused to connect to the judge (code %1)"_s.arg(Byte(m_answer, 1)));
-    qsizetype addressSize = 0;
-    switch (Byte(m_answer, 3)) {
-    case 1:
-        addressSize = 4;
-        break;
-    case 3:
-        addressSize = 1 + Byte(m_answer, 4);
-        break;
-    case 4:
-        addressSize = 16;
-        break;
-    default:
-        return finish(u"the SOCKS5 proxy's reply is garbled"_s);
+    m_clock.start();
+    m_deadline = steady_clock::now() + m_shared->settings.timeout;
+    std::error_code error;
+    const asio::ip::address address = asio::ip::make_address(m_target.host.toStdString(), error);
+    if (!error) {
+        m_endpoint = {address, m_target.port};
+        return nextTry();
     }
-    const qsizetype replySize = 4 + addressSize + 2;
-    if (m_answer.size() < replySize)
-        return;
-    m_answer.remove(0, replySize);
-    askJudgeThroughTunnel();
+    arm(timeLeft());
+    m_resolver.async_resolve(m_target.host.toStdString(), std::to_string(m_target.port),
+                             guarded([this](const std::error_code& failure, const auto& endpoints) {
+                                 if (failure || endpoints.empty()) {
+                                     m_outcome.result.reason = u"the name does not resolve: "_s + Text(failure);
+                                     return finish();
+                                 }
+                                 m_endpoint = endpoints.begin()->endpoint();
+                                 nextTry();
+                             }));
 }
 
+// Each try has a connection of its own: what one protocol's greeting left in a proxy never
+// confuses the next.
+void ProxyProbe::nextTry()
+{
+    ++m_generation;
+    closeSocket();
+    m_handshake.reset();
+    m_query.reset();
+    m_ownAnswer.reset();
+    m_outgoing.clear();
+    m_writing = false;
+    if (m_try >= m_target.tries.size())
+        return finish();
+    m_stage = Stage::Connecting;
+    m_tryLevel = ProbeLevel::None;
+    // The first connection may take the whole time; once the proxy has answered it, the time
+    // left is shared among the tries left.
+    arm(m_connectedOnce ? timeLeft() / triesLeft() : timeLeft());
+    std::error_code error;
+    m_socket.open(m_endpoint.protocol(), error);
+    if (!error)
+        m_socket.non_blocking(true, error);
+    if (error) {
+        if (IsLocalShortage(error))
+            return finishShort(error);
+        m_outcome.result.reason = Text(error);
+        return finish();
+    }
+    m_socket.async_connect(m_endpoint, guarded([this](const std::error_code& failure) { onConnected(failure); }));
+}
+
+void ProxyProbe::arm(steady_clock::duration wait)
+{
+    m_timer.expires_after(wait);
+    m_timer.async_wait(guarded([this](const std::error_code& error) {
+        if (error)
+            return; // armed again
+        if (!m_connectedOnce) {
+            m_outcome.result.reason = TimedOut;
+            return finish();
+        }
+        tryFailed(TimedOut);
+    }));
+}
+
+void ProxyProbe::onConnected(const std::error_code& error)
+{
+    if (error && IsLocalShortage(error))
+        return finishShort(error);
+    if (error && !m_connectedOnce) {
+        m_outcome.result.reason = Text(error);
+        return finish();
+    }
+    if (error)
+        return tryFailed(Text(error));
+    if (!m_connectedOnce) {
+        m_connectedOnce = true;
+        m_outcome.result.connectMs = m_clock.elapsed();
+        m_outcome.peer = AddressOf(m_endpoint);
+        arm(timeLeft() / triesLeft());
+    }
+    m_tryLevel = ProbeLevel::Reachable;
+    talk();
+    waitReadable();
+}
+
+void ProxyProbe::talk()
+{
+    const ProxyProtocol protocol = m_target.tries[m_try];
+    const std::optional<Judge>& judge = m_shared->judge;
+    if (protocol == ProxyProtocol::Direct || (protocol == ProxyProtocol::Http && judge)) {
+        m_stage = Stage::Answer;
+        m_query.emplace(*judge, protocol == ProxyProtocol::Http ? JudgeQuery::Form::Absolute : JudgeQuery::Form::Origin,
+                        m_target.login);
+        return send(m_query->request());
+    }
+    const QString ownAddress = m_outcome.peer.toString();
+    if (protocol == ProxyProtocol::Http) {
+        // Without a judge the proxy is asked for its own address: no third host hears of it.
+        m_stage = Stage::Answer;
+        m_ownAnswer.emplace(JudgeQuery::AnswerCap);
+        const QByteArray own = Authority(ownAddress, m_target.port);
+        return send("GET http://" + own + "/ HTTP/1.1\r\nHost: " + own + "\r\n" + ProxyAuthorization(m_target.login)
+                    + "Connection: close\r\n\r\n");
+    }
+    TunnelTarget target{ownAddress, m_target.port};
+    if (judge) {
+        const bool byName = m_target.sendsHostNames || m_shared->judgeAddress.isNull();
+        target = {byName ? judge->host : m_shared->judgeAddress.toString(), judge->port};
+    }
+    m_stage = Stage::Handshake;
+    m_handshake.emplace(protocol, target, m_target.login);
+    send(m_handshake->opening());
+}
+
+void ProxyProbe::waitReadable()
+{
+    m_socket.async_wait(asio::ip::tcp::socket::wait_read, guarded([this](const std::error_code& error) {
+                            if (error)
+                                return onEnd();
+                            onReadable();
+                        }));
+}
+
+void ProxyProbe::onReadable()
+{
+    std::array<char, 16384>& buffer = Scratch();
+    std::error_code error;
+    const std::size_t got = m_socket.read_some(asio::buffer(buffer), error);
+    if (error == asio::error::would_block)
+        return waitReadable();
+    if (error || got == 0)
+        return onEnd();
+    const quint64 generation = m_generation;
+    onBytes(QByteArrayView(buffer.data(), qsizetype(got)));
+    if (!m_finished && generation == m_generation)
+        waitReadable();
+}
+
+void ProxyProbe::onBytes(QByteArrayView bytes)
+{
+    if (m_stage == Stage::Handshake)
+        return readHandshake(m_handshake->read(bytes));
+    if (m_stage == Stage::Answer)
+        readAnswer((m_query ? m_query->answer() : *m_ownAnswer).read(bytes));
+}
+
+// The proxy closed the connection, or it failed.
+void ProxyProbe::onEnd()
+{
+    if (m_stage == Stage::Handshake) {
+        const TunnelHandshake::State state = m_handshake->state();
+        if (state != TunnelHandshake::State::Incomplete)
+            return readHandshake(state);
+        return tryFailed(m_handshake->speaks() ? u"the connection closed during the handshake"_s
+                                               : u"no %1 answer"_s.arg(ProtocolName(m_target.tries[m_try])));
+    }
+    if (m_stage == Stage::Answer)
+        readAnswer((m_query ? m_query->answer() : *m_ownAnswer).readEnd());
+}
+
+void ProxyProbe::readHandshake(TunnelHandshake::State state)
+{
+    if (m_handshake->speaks())
+        reached(ProbeLevel::Speaks);
+    // Without a judge no tunnel is needed: an answer in the protocol is all there is to tell.
+    if (!m_shared->judge && m_handshake->speaks())
+        return finishTry({});
+    if (const QByteArray next = m_handshake->takeToSend(); !next.isEmpty())
+        send(next);
+    switch (state) {
+    case TunnelHandshake::State::Incomplete:
+        return;
+    case TunnelHandshake::State::Open:
+        return askJudgeThroughTunnel();
+    default:
+        return tryFailed(m_handshake->reason());
+    }
+}
+
+// What came after the tunnel's reply and before the request was sent is read as the start of
+// the answer: a server that talks before it is asked cannot know the token.
 void ProxyProbe::askJudgeThroughTunnel()
 {
-    m_stage = Stage::JudgeStatus;
-    m_socket.write(GetRequest(m_settings.judge->path, m_settings.judge->hostHeader));
-    readJudgeStatus();
+    const QByteArray early = m_handshake->takeRest();
+    m_stage = Stage::Answer;
+    m_query.emplace(*m_shared->judge, JudgeQuery::Form::Origin);
+    send(m_query->request());
+    if (!early.isEmpty())
+        readAnswer(m_query->answer().read(early));
 }
 
-void ProxyProbe::readJudgeStatus()
+void ProxyProbe::readAnswer(HttpAnswer::State state)
 {
-    const int status = StatusCode(m_answer);
-    if (status == 0)
+    const HttpAnswer& answer = m_query ? m_query->answer() : *m_ownAnswer;
+    const bool httpProxy = m_target.tries[m_try] == ProxyProtocol::Http;
+    if (httpProxy && answer.status() >= 0)
+        reached(ProbeLevel::Speaks);
+    if (!m_query && answer.status() >= 0)
+        return finishTry({});
+    if (state == HttpAnswer::State::Incomplete)
         return;
-    if (status < 0)
-        return finish(u"the judge's answer came back garbled"_s);
-    if (status != 200)
-        return finish(u"status %1 instead of the judge's page"_s.arg(status));
-    if (m_settings.judge->expect.isEmpty()) {
-        m_result.level = ProbeLevel::Works;
-        return finish({});
+    if (httpProxy && answer.status() < 0)
+        return tryFailed(u"no HTTP answer"_s);
+    if (!m_query)
+        return tryFailed(answer.failure());
+    const JudgeVerdict verdict = m_query->verdict(m_shared->checkerAddress);
+    if (!verdict.works)
+        return tryFailed(verdict.reason);
+    reached(ProbeLevel::Works);
+    m_outcome.result.anonymity = verdict.anonymity;
+    m_outcome.result.exitAddress = verdict.exitAddress;
+    finishTry({});
+}
+
+void ProxyProbe::send(const QByteArray& bytes)
+{
+    m_outgoing += bytes;
+    flush();
+}
+
+// One write at a time; what is sent meanwhile waits for it.
+void ProxyProbe::flush()
+{
+    if (m_writing || m_outgoing.isEmpty())
+        return;
+    m_writing = true;
+    m_sending = std::exchange(m_outgoing, {});
+    asio::async_write(m_socket, asio::buffer(m_sending.constData(), std::size_t(m_sending.size())),
+                      guarded([this](const std::error_code& error, std::size_t) {
+                          m_writing = false;
+                          if (!error) // a failed write shows as the end of the connection
+                              flush();
+                      }));
+}
+
+void ProxyProbe::reached(ProbeLevel level)
+{
+    m_tryLevel = std::max(m_tryLevel, level);
+}
+
+// The try that got furthest tells the result; of tries that got as far, the first.
+void ProxyProbe::tryFailed(const QString& reason)
+{
+    m_everyTryTimedOut = m_everyTryTimedOut && reason == TimedOut;
+    ProbeResult& best = m_outcome.result;
+    if (m_tryLevel > best.level || (m_tryLevel == best.level && best.reason.isEmpty())) {
+        best.level = m_tryLevel;
+        best.protocol = m_tryLevel >= ProbeLevel::Speaks ? std::optional(m_target.tries[m_try]) : std::nullopt;
+        best.reason = reason;
     }
-    m_stage = Stage::JudgeBody;
-    readJudgeBody();
+    ++m_try;
+    nextTry();
 }
 
-void ProxyProbe::readJudgeBody()
+void ProxyProbe::finishTry(const QString& reason)
 {
-    const qsizetype headerEnd = m_answer.indexOf("\r\n\r\n");
-    if (headerEnd < 0 || m_answer.indexOf(m_settings.judge->expect, headerEnd + 4) < 0)
-        return;
-    m_result.level = ProbeLevel::Works;
-    finish({});
+    ProbeResult& best = m_outcome.result;
+    best.level = m_tryLevel;
+    best.protocol = m_target.tries[m_try];
+    best.reason = reason;
+    finish();
 }
 
-void ProxyProbe::tryNextProtocol()
+void ProxyProbe::finish()
 {
-    m_stage = Stage::Connecting; // what else the proxy sends on this connection is not read
-    m_answer.clear();
-    m_socket.abort();
-    if (++m_attempt < m_protocols.size()) {
-        // A socket is not connected again from inside its own signal: the loop does it, unless
-        // this probe has ended, or moved on to another proxy, by then.
-        QTimer::singleShot(0, this, [this, run = m_run] {
-            if (run == m_run)
-                connectAttempt();
-        });
+    if (m_finished)
         return;
-    }
-    finish(m_protocols.size() == 1 ? u"no %1 answer"_s.arg(ProtocolName(m_protocols.front()))
-                                   : u"no proxy protocol answered"_s);
+    m_finished = true;
+    ProbeResult& result = m_outcome.result;
+    if (result.level == ProbeLevel::Reachable && m_target.tries.size() > 1)
+        result.reason = m_everyTryTimedOut ? TimedOut : u"no proxy protocol answered"_s;
+    m_timer.cancel();
+    m_resolver.cancel();
+    closeSocket();
+    result.totalMs = m_clock.elapsed();
+    const Done done = std::move(m_done);
+    done(std::move(m_outcome));
 }
 
-void ProxyProbe::finish(const QString& reason)
+// A probe has read all it wants of a connection when it closes it: a reset spares both ends the
+// closing handshake, and this machine a port held in TIME_WAIT for every proxy checked.
+void ProxyProbe::closeSocket()
 {
-    if (!m_running)
+    if (!m_socket.is_open())
         return;
-    m_result.totalMs = m_clock.elapsed();
-    m_result.reason = reason;
-    abort();
-    Q_EMIT finished(m_result);
+    std::error_code ignored;
+    m_socket.set_option(asio::socket_base::linger(true, 0), ignored);
+    m_socket.close(ignored);
+}
+
+void ProxyProbe::finishShort(const std::error_code& error)
+{
+    m_outcome.localShortage = Text(error);
+    finish();
+}
+
+steady_clock::rep ProxyProbe::triesLeft() const
+{
+    return steady_clock::rep(m_target.tries.size() - m_try);
+}
+
+steady_clock::duration ProxyProbe::timeLeft() const
+{
+    return std::max(m_deadline - steady_clock::now(), steady_clock::duration::zero());
 }
