@@ -6,6 +6,7 @@
 #include "ProxyChecker.h"
 
 #include <QFile>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -28,7 +29,9 @@ QByteArray ReportLine(const ProxyRecord& proxy, const ProbeResult& result, bool 
                              passes ? u"pass"_s : result.reason,
                              LevelName(result.level),
                              MsText(result.connectMs),
-                             MsText(result.totalMs)};
+                             MsText(result.totalMs),
+                             result.anonymity ? AnonymityName(*result.anonymity) : u"-"_s,
+                             result.exitAddress.isEmpty() ? u"-"_s : result.exitAddress};
     return fields.join(u'\t').toUtf8() + "\r\n";
 }
 
@@ -43,31 +46,56 @@ CheckCommand::CheckCommand(CheckRequest request, Console& console)
 
 int CheckCommand::run()
 {
-    ProxyChecker checker(m_request.probe, m_request.jobs);
+    ProxyChecker checker(m_request.probe, m_request.judge, m_request.jobs);
     connect(&checker, &ProxyChecker::checked, this, &CheckCommand::onChecked);
-    connect(&checker, &ProxyChecker::finished, &m_loop, &QEventLoop::quit);
+    connect(&checker, &ProxyChecker::jobsLowered, this, [this](int jobs, const QString& reason) {
+        m_console.tell(u"this machine ran short (%1): checking %2 proxies at once from now on"_s.arg(
+            reason, QString::number(jobs)));
+    });
+    connect(&checker, &ProxyChecker::finished, this, &CheckCommand::onFinished);
     m_checker = &checker;
     m_progress.start(qsizetype(m_list.size()));
     checker.start(m_list);
     m_loop.exec();
     m_checker = nullptr;
+    flush();
     m_progress.finish();
-    if (m_writeFailed)
-        return ExitStatus::FileFailure;
-    if (m_stopped)
-        return ExitStatus::Stopped;
+    if (m_status != ExitStatus::Done)
+        return m_status;
     if (m_passing > 0)
         return ExitStatus::Done;
     m_console.tell(m_list.empty() ? u"the list holds no proxy"_s : u"no proxy passed the check"_s);
     return ExitStatus::No;
 }
 
+void CheckCommand::onFinished(CheckEnding ending, const QString& reason)
+{
+    switch (ending) {
+    case CheckEnding::Completed:
+        break;
+    case CheckEnding::Stopped:
+        // The proxies still being checked have no result: those after them are printed now.
+        for (const auto& [index, result] : std::exchange(m_waiting, {}))
+            print(m_list[std::size_t(index)], result);
+        if (m_status == ExitStatus::Done)
+            m_status = ExitStatus::Stopped;
+        break;
+    case CheckEnding::JudgeFailed:
+        m_console.tell(reason);
+        m_status = ExitStatus::Unreachable;
+        break;
+    case CheckEnding::LocalShortage:
+        m_console.tell(reason);
+        m_status = ExitStatus::LocalShortage;
+        break;
+    }
+    m_loop.quit();
+}
+
 void CheckCommand::interrupt()
 {
-    if (!m_checker || !m_checker->isRunning())
-        return;
-    m_stopped = true;
-    m_checker->stop();
+    if (m_checker && m_checker->isRunning())
+        m_checker->stop();
 }
 
 bool CheckCommand::readLists()
@@ -99,21 +127,44 @@ bool CheckCommand::readList(const QString& name)
     return true;
 }
 
+// Results come as the proxies answer and are printed in list order: one that came before an
+// earlier one waits here, and the checking goes on meanwhile.
 void CheckCommand::onChecked(qsizetype index, const ProbeResult& result)
 {
-    if (m_writeFailed)
-        return; // the results a stopped check still tells have nowhere to go
-    const ProxyRecord& proxy = m_list[std::size_t(index)];
+    m_waiting.emplace(index, result);
+    for (auto next = m_waiting.find(m_nextToPrint); next != m_waiting.end(); next = m_waiting.find(m_nextToPrint)) {
+        print(m_list[std::size_t(m_nextToPrint)], next->second);
+        m_waiting.erase(next);
+        ++m_nextToPrint;
+    }
+    m_progress.update(m_checked, m_passing);
+}
+
+void CheckCommand::print(const ProxyRecord& proxy, const ProbeResult& result)
+{
     const bool passes = result.level >= m_request.required;
     ++m_checked;
     if (passes)
         ++m_passing;
-    const QByteArray line = m_request.report ? ReportLine(proxy, result, passes) : proxy.line + "\r\n";
-    if ((m_request.report || passes) && !m_console.writeOut(line)) {
-        m_console.tell(u"cannot write to standard output: "_s + m_console.outError());
-        m_writeFailed = true;
-        m_checker->stop();
+    if (!m_request.report && !passes)
         return;
+    m_output += m_request.report ? ReportLine(proxy, result, passes) : proxy.line + "\r\n";
+    if (!m_flushQueued) {
+        m_flushQueued = true;
+        QTimer::singleShot(0, this, &CheckCommand::flush);
     }
-    m_progress.update(m_checked, m_passing);
+}
+
+// The lines of a batch of results go out in one write, not one write a line.
+void CheckCommand::flush()
+{
+    m_flushQueued = false;
+    if (m_output.isEmpty() || m_status == ExitStatus::FileFailure)
+        return;
+    if (m_console.writeOut(std::exchange(m_output, {})))
+        return;
+    m_console.tell(u"cannot write to standard output: "_s + m_console.outError());
+    m_status = ExitStatus::FileFailure;
+    if (m_checker)
+        m_checker->stop();
 }

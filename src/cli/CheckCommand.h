@@ -2,12 +2,14 @@
 
 #include "CheckProgress.h"
 #include "CliArguments.h"
+#include "ProxyChecker.h"
 #include "ProxyListReader.h"
 
 #include <QEventLoop>
 
+#include <map>
+
 class Console;
-class ProxyChecker;
 
 // `varnholt-cli check`: reads the list files, checks every proxy and prints the lines of those
 // that reach the required level, in list order and as they were read, or a report line for each.
@@ -30,6 +32,9 @@ public:
 private:
     bool readList(const QString& name);
     void onChecked(qsizetype index, const ProbeResult& result);
+    void onFinished(CheckEnding ending, const QString& reason);
+    void print(const ProxyRecord& proxy, const ProbeResult& result);
+    void flush();
 
     CheckRequest m_request;
     Console& m_console;
@@ -37,8 +42,11 @@ private:
     std::vector<ProxyRecord> m_list;
     QEventLoop m_loop;
     ProxyChecker* m_checker = nullptr; // while a check is under way
+    std::map<qsizetype, ProbeResult> m_waiting; // results that came before an earlier one
+    qsizetype m_nextToPrint = 0;
+    int m_status = 0;
+    QByteArray m_output; // lines not written yet
+    bool m_flushQueued = false;
     qsizetype m_checked = 0;
     qsizetype m_passing = 0;
-    bool m_stopped = false;
-    bool m_writeFailed = false;
 };

@@ -214,9 +214,9 @@ private:
         if (m_parser.isSet(m_expect) && !m_parser.isSet(m_judge))
             return Refusal(u"--expect goes with --judge only"_s);
         if (m_parser.isSet(m_judge)) {
-            request.probe.judge =
+            request.judge =
                 JudgeAt(QUrl(m_parser.value(m_judge), QUrl::StrictMode), m_parser.value(m_expect).toUtf8());
-            if (!request.probe.judge)
+            if (!request.judge)
                 return Refusal(u"invalid --judge value \"%1\": expected an http:// URL with a host"_s.arg(
                     DisplayText(m_parser.value(m_judge))));
             request.required = ProbeLevel::Works;
@@ -226,7 +226,7 @@ private:
             if (!level)
                 return Refusal(u"invalid --require value \"%1\": expected reachable, speaks or works"_s.arg(
                     m_parser.value(m_require)));
-            if (*level == ProbeLevel::Works && !request.probe.judge)
+            if (*level == ProbeLevel::Works && !request.judge)
                 return Refusal(u"--require works needs a --judge to fetch through each proxy"_s);
             request.required = *level;
         }

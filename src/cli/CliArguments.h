@@ -2,6 +2,7 @@
 
 #include "HostPort.h"
 #include "ListFormat.h"
+#include "Judge.h"
 #include "ProbeResult.h"
 
 #include <QString>
@@ -23,6 +24,7 @@ struct CheckRequest
 {
     QStringList files; // "-" is standard input, and so is no file at all
     ProbeSettings probe;
+    std::optional<Judge> judge;
     ProbeLevel required = ProbeLevel::Speaks;
     int jobs = 64;
     bool report = false;
