@@ -290,6 +290,8 @@ TunnelHandshake::State TunnelHandshake::readConnectReply(QByteArrayView bytes)
 
 TunnelHandshake::State TunnelHandshake::end(State state, const QString& reason)
 {
+    if (state != State::Open)
+        m_answer.clear(); // what came after a refusal is no tunnel's
     m_state = state;
     m_reason = reason;
     return state;

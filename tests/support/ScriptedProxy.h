@@ -150,8 +150,9 @@ private:
         connect(target, &QTcpSocket::readyRead, client, [this, client, target] {
             if (m_kind != Kind::Drip)
                 return void(client->write(target->readAll()));
-            if (client->findChild<QTimer*>())
+            if (client->property("dripping").toBool())
                 return;
+            client->setProperty("dripping", true);
             auto* drip = new QTimer(client);
             connect(drip, &QTimer::timeout, client, [client, target] { client->write(target->read(1)); });
             drip->start(50);
