@@ -81,11 +81,6 @@ PrintedAnswer Refusal(const QString& reason)
             ExitStatus::Usage, true};
 }
 
-bool HasControlCharacter(const QString& text)
-{
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
-}
-
 // Reads the command line once its options are known to be well formed.
 class ArgumentReader final
 {

@@ -1,5 +1,7 @@
 #include "HostPort.h"
 
+#include "PlainText.h"
+
 #include <QHostAddress>
 #include <QUrl>
 
@@ -19,7 +21,7 @@ QString HostPort::authority() const
 std::optional<HostPort> ParseHostPort(const QString& text)
 {
     const bool separators = std::any_of(text.begin(), text.end(), [](QChar c) {
-        return c == u'/' || c == u'?' || c == u'#' || c == u'@' || c.unicode() < 0x21 || c.unicode() == 0x7f;
+        return c == u'/' || c == u'?' || c == u'#' || c == u'@' || c == u' ' || IsControlCharacter(c);
     });
     if (text.isEmpty() || separators || text.endsWith(u':'))
         return std::nullopt;
