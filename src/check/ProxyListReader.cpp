@@ -57,7 +57,8 @@ std::variant<ProxyRecord, QString> Record(const QByteArray& line, QString addres
 std::variant<ProxyRecord, QString> ParseProxyLine(const QByteArray& line)
 {
     const QString untrimmed = QString::fromUtf8(line);
-    // The line goes back out as it came: it must not drive the terminal it is shown on.
+    // The line goes back out as it came: it must not drive the terminal it is shown on, and
+    // is refused when it is not UTF-8 (PlainText.h says why).
     if (HasControlCharacter(untrimmed, u"\t") || untrimmed.contains(QChar::ReplacementCharacter))
         return u"the line holds control characters or is not UTF-8"_s;
     const QString text = untrimmed.trimmed();

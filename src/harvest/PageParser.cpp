@@ -41,7 +41,8 @@ qsizetype Find(QByteArrayView text, QByteArrayView what)
     return found == std::string_view::npos ? -1 : qsizetype(found);
 }
 
-// Cell texts are stored as UTF-8, whatever encoding the page used.
+// Cell texts are stored as UTF-8, whatever encoding the page used: a cell that is not UTF-8 is
+// read whole as Latin-1 (PlainText.h says why whole).
 QByteArray AsUtf8(QByteArray cell)
 {
     if (QByteArrayView(cell).isValidUtf8())
