@@ -1,5 +1,7 @@
 #include "ProbeResult.h"
 
+#include "HostPort.h"
+
 using namespace Qt::StringLiterals;
 
 QString LevelName(ProbeLevel level)
@@ -51,12 +53,6 @@ std::vector<ProxyProtocol> ProtocolsFor(const QString& type)
     return named;
 }
 
-QByteArray Authority(const QString& host, quint16 port)
-{
-    const QByteArray name = host.contains(u':') ? '[' + host.toLatin1() + ']' : QUrl::toAce(host);
-    return name + ':' + QByteArray::number(port);
-}
-
 std::optional<Judge> JudgeAt(const QUrl& url, const QByteArray& expect)
 {
     if (!url.isValid() || url.scheme() != u"http"_s || url.host().isEmpty() || !url.userInfo().isEmpty())
@@ -64,9 +60,9 @@ std::optional<Judge> JudgeAt(const QUrl& url, const QByteArray& expect)
     Judge judge;
     judge.host = url.host();
     judge.port = quint16(url.port(80));
-    judge.hostHeader = Authority(judge.host, judge.port);
-    if (judge.port == 80)
-        judge.hostHeader.chop(3); // ":80" goes without saying
+    // ":80" goes without saying; a host name goes in its ASCII form.
+    const std::optional<quint16> port = judge.port == 80 ? std::nullopt : std::optional(judge.port);
+    judge.hostHeader = HostPort{url.host(QUrl::EncodeUnicode), port}.authority().toLatin1();
     judge.path = url.path(QUrl::FullyEncoded).isEmpty() ? QByteArray("/") : url.path(QUrl::FullyEncoded).toLatin1();
     if (url.hasQuery())
         judge.path += '?' + url.query(QUrl::FullyEncoded).toLatin1();

@@ -32,9 +32,6 @@ struct Judge
 // A judge at an http:// URL with a host; nothing for any other URL.
 std::optional<Judge> JudgeAt(const QUrl& url, const QByteArray& expect);
 
-// HOST:PORT as a URL or a Host header writes it, an IPv6 address in brackets.
-QByteArray Authority(const QString& host, quint16 port);
-
 struct ProbeSettings
 {
     std::chrono::milliseconds timeout{6000}; // for the whole probe of one proxy

@@ -1,5 +1,7 @@
 #include "ProxyProbe.h"
 
+#include "HostPort.h"
+
 #include <QHostAddress>
 
 #include <algorithm>
@@ -140,9 +142,12 @@ void ProxyProbe::onConnected()
     switch (m_protocols.at(m_attempt)) {
     case ProxyProtocol::Http:
         // Without a judge the proxy is asked for its own address: no third host hears of it.
-        m_socket.write(judge
-                           ? GetRequest(judge->absoluteUrl, judge->hostHeader)
-                           : GetRequest("http://" + Authority(m_address, m_port) + '/', Authority(m_address, m_port)));
+        if (judge) {
+            m_socket.write(GetRequest(judge->absoluteUrl, judge->hostHeader));
+        } else {
+            const QByteArray itself = HostPort{m_address, m_port}.authority().toLatin1();
+            m_socket.write(GetRequest("http://" + itself + '/', itself));
+        }
         break;
     case ProxyProtocol::Socks5:
         m_socket.write(QByteArray("\x05\x01\x00", 3)); // one method offered: no authentication
