@@ -2,6 +2,7 @@
 
 #include "PlainText.h"
 
+#include <QCommandLineParser>
 #include <QHostAddress>
 #include <QUrl>
 
@@ -42,4 +43,15 @@ std::optional<HostPort> ParseHostPort(const QString& text)
     if (url.port() > 0)
         parsed.port = quint16(url.port());
     return parsed;
+}
+
+std::variant<HostPort, QString> ReadServerOption(const QCommandLineParser& parser, const QCommandLineOption& option,
+                                                 const HostPort& usual)
+{
+    if (!parser.isSet(option))
+        return usual;
+    const QString value = parser.value(option);
+    if (std::optional<HostPort> server = ParseHostPort(value))
+        return *server;
+    return u"invalid --%1 value \"%2\": expected HOST or HOST:PORT"_s.arg(option.names().constLast(), value);
 }
