@@ -3,6 +3,7 @@
 #include "EventYielder.h"
 #include "PageFetcher.h"
 #include "ProxyTable.h"
+#include "TextFiles.h"
 #include "TextNumber.h"
 
 #include <QFile>

@@ -71,8 +71,6 @@ private Q_SLOTS:
     void parsesServerNames_data();
     void parsesServerNames();
     void deletesFiles();
-    void writerEndsLinesWithCrLf_data();
-    void writerEndsLinesWithCrLf();
     void onlyStaleWorkFoldersAreRemoved_data();
     void onlyStaleWorkFoldersAreRemoved();
     void barDrawsTheFillForTheValue_data();
@@ -148,27 +146,6 @@ void TstPlatform::deletesFiles()
         QVERIFY(WriteFile(sweep.filePath(name), {}));
     QCOMPARE(DeleteMatching(sweep.path(), u"*.tmp"_s), FileStatus::Ok);
     QCOMPARE(Entries(QDir(sweep.path())), (QStringList{u"b.tmp.txt"_s, u"keep.txt"_s}));
-}
-
-void TstPlatform::writerEndsLinesWithCrLf_data()
-{
-    QTest::addColumn<LineWriter::Mode>("mode");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("append keeps the old lines") << LineWriter::Mode::Append << QByteArray("old\r\none\r\n\r\n");
-    QTest::newRow("truncate replaces them") << LineWriter::Mode::Truncate << QByteArray("one\r\n\r\n");
-}
-
-void TstPlatform::writerEndsLinesWithCrLf()
-{
-    QFETCH(LineWriter::Mode, mode);
-    QFETCH(QByteArray, expected);
-    QTemporaryDir folder;
-    const QString path = folder.filePath(u"cells.tmp"_s);
-    QVERIFY(WriteFile(path, "old\r\n"));
-    LineWriter writer(path, mode);
-    QCOMPARE(writer.open(), FileStatus::Ok);
-    QVERIFY(writer.writeLine("one") && writer.writeLine({}) && writer.close());
-    QCOMPARE(ReadFile(path), expected);
 }
 
 void TstPlatform::onlyStaleWorkFoldersAreRemoved_data()
