@@ -41,6 +41,8 @@ class TstPing final : public QObject
 private Q_SLOTS:
     void verdict_data();
     void verdict();
+    void socketLibraryComplaintsComeBeforeTheVerdict_data();
+    void socketLibraryComplaintsComeBeforeTheVerdict();
     void echo_data();
     void echo();
 };
@@ -85,6 +87,51 @@ void TstPing::verdict()
                                      : u"The IP %1 Is Dead.\r\nDelay: 0 ms.\r\nStatus: %2 [IP Is Dead, style 16]"_s)
                                     .arg(address, statusText));
     QCOMPARE(told.alive, alive);
+}
+
+// The echo goes out whatever the library says; its start and its shutdown each tell their own
+// failure, in Spanish, with no title of their own.
+void TstPing::socketLibraryComplaintsComeBeforeTheVerdict_data()
+{
+    QTest::addColumn<qint32>("startStatus");
+    QTest::addColumn<int>("version"); // granted: major number in the low byte
+    QTest::addColumn<int>("sockets");
+    QTest::addColumn<qint32>("cleanup");
+    QTest::addColumn<QString>("startTold");
+    QTest::addColumn<QString>("cleanupTold");
+    const QString version = u"El entorno de Windows Sockets para 32 bit Windows no puede trabajar con la versión "
+                            u"Windows Sockets %1 [tolve, style 48]"_s;
+    QTest::newRow("2.0 and the most sockets") << 0 << 0x0002 << 65535 << 0 << QString() << QString();
+    QTest::newRow("1.2 and one socket") << 0 << 0x0201 << 1 << 0 << QString() << QString();
+    QTest::newRow("not started") << 10091 << 0 << 0 << 0
+                                 << u"El entorno de Windows Sockets para 32 bit Windows no responde. [tolve, style 0]"_s
+                                 << QString();
+    QTest::newRow("1.0") << 0 << 0x0001 << 1 << 0 << version.arg(u"1.0"_s) << QString();
+    QTest::newRow("0.9") << 0 << 0x0900 << 1 << 0 << version.arg(u"0.9"_s) << QString();
+    QTest::newRow("no socket") << 0 << 0x0101 << 0 << 0
+                               << u"Esta aplicación requiere como minimo de 1 sockets. [tolve, style 48]"_s << QString();
+    QTest::newRow("shutdown fails") << 0 << 0x0101 << 1 << -1 << QString()
+                                    << u"Se ha producido el error -1 al cerrar el Windows Sockets. [tolve, style 48]"_s;
+}
+
+void TstPing::socketLibraryComplaintsComeBeforeTheVerdict()
+{
+    QFETCH(qint32, startStatus);
+    QFETCH(int, version);
+    QFETCH(int, sockets);
+    QFETCH(qint32, cleanup);
+    QFETCH(QString, startTold);
+    QFETCH(QString, cleanupTold);
+    ScriptedPlatform system;
+    system.start = {startStatus, quint16(version), quint16(sockets)};
+    system.cleanup = cleanup;
+    QStringList expected = PingLog(u"192.0.2.10"_s);
+    if (!startTold.isEmpty())
+        expected.insert(1, startTold);
+    if (!cleanupTold.isEmpty())
+        expected.append(cleanupTold);
+    QVERIFY(PingCommand(system.platform()).ping(u"192.0.2.10"_s).alive);
+    QCOMPARE(system.log, expected);
 }
 
 // Each row runs as nobody in a network namespace of its own, with loopback up, where only the row's
@@ -151,12 +198,14 @@ void TstPing::echo()
     std::ranges::fill(bytes, std::byte{0xFF});
     const quint32 replies = icmp.IcmpSendEcho(handle, destination, payload, bytes, TimeoutMs);
 
-    const QByteArray echoed = status == 0 ? payload.first(std::min<qsizetype>(payload.size(), 250)) : QByteArray();
+    // A reply fills the data area with what came back, as much as fits; a failure leaves it alone.
+    const QByteArray dataArea = status == 0 ? payload.first(250) : QByteArray(250, '\xFF');
     const qint32 responder = status == 0 || destination == RejectingHost ? destination : Untouched;
-    QCOMPARE((QList<qint64>{replies, reply.Status, qint32(reply.Address), reply.DataSize, reply.RoundTripTime}),
-             (QList<qint64>{status == 0, status, responder, status == 0 ? echoed.size() : 0xFFFF,
-                            status == 0 ? std::clamp(reply.RoundTripTime, 0, TimeoutMs) : Untouched}));
-    QCOMPARE(QByteArray(reply.Data.data(), echoed.size()), echoed);
+    const bool timed = status == 0 ? reply.RoundTripTime >= 0 && reply.RoundTripTime <= TimeoutMs
+                                   : reply.RoundTripTime == Untouched;
+    QCOMPARE((QList<qint64>{replies, reply.Status, qint32(reply.Address), reply.DataSize, timed}),
+             (QList<qint64>{status == 0, status, responder, status == 0 ? 250 : 0xFFFF, true}));
+    QCOMPARE(QByteArray(reply.Data.data(), 250), dataArea);
     QCOMPARE(capabilitiesBefore + '/' + EffectiveCapabilities(), "0000000000000000/0000000000000000");
     QCOMPARE(prompter.messages.size(), sockets == u"none"_s ? 1 : 0);
     for (const RecordingPrompter::Message& advice : prompter.messages)
