@@ -247,11 +247,12 @@ void TstPlatform::messageBoxShowsPlainText()
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QString title;
     } shown;
+    // Answered from inside the box's own loop, once the box is the modal window.
     QTimer::singleShot(0, this, [&shown] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown = {box->text(), box->textFormat(), box->icon(), box->windowTitle()};
-            box->accept();
-        }
+        QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        shown = {box->text(), box->textFormat(), box->icon(), box->windowTitle()};
+        box->accept();
     });
     // Text from the network, with markup and a control character in it.
     MessageBoxPrompter().showMessage(u"<b>whois</b>\u0007"_s, style, u"title"_s);
