@@ -49,7 +49,7 @@ QStringList UnnamedControls(const QWidget& window)
 
 } // namespace
 
-class TstForm1 final : public QObject
+class TstWindows final : public QObject
 {
     Q_OBJECT
 
@@ -82,7 +82,7 @@ private:
     std::unique_ptr<Form1> m_window;
 };
 
-void TstForm1::init()
+void TstWindows::init()
 {
     m_holdAt = 0;
     m_site = std::make_unique<ScriptedHttpServer>([this](QTcpSocket& socket, const QByteArray& target) {
@@ -98,14 +98,14 @@ void TstForm1::init()
     m_window->show();
 }
 
-QString TstForm1::controls() const
+QString TstWindows::controls() const
 {
     const auto usable = std::ranges::count_if(QStringList{u"Command2"_s, u"Command3"_s, u"Command6"_s},
                                               [this](const QString& name) { return button(name)->isEnabled(); });
     return button(u"Command1"_s)->text() + u", list actions "_s + QString::number(usable) + u"/3"_s;
 }
 
-QString TstForm1::shown() const
+QString TstWindows::shown() const
 {
     const auto* p2 = m_window->findChild<CaptionedProgressBar*>(u"P2"_s);
     const auto* p1 = m_window->findChild<CaptionedProgressBar*>(u"P1"_s);
@@ -117,7 +117,7 @@ QString TstForm1::shown() const
         + (selected.size() == 1 ? u", row %1 selected"_s.arg(selected.first().row()) : u", no row selected"_s);
 }
 
-void TstForm1::inputDuringAFetchIsTakenAtOnce_data()
+void TstWindows::inputDuringAFetchIsTakenAtOnce_data()
 {
     QTest::addColumn<int>("onPage"); // of 20
     QTest::addColumn<QStringList>("clicks");
@@ -138,7 +138,7 @@ void TstForm1::inputDuringAFetchIsTakenAtOnce_data()
 }
 
 // A completed run first, to see every caption it shows and to leave the list actions usable.
-void TstForm1::inputDuringAFetchIsTakenAtOnce()
+void TstWindows::inputDuringAFetchIsTakenAtOnce()
 {
     QFETCH(int, onPage);
     QFETCH(QStringList, clicks);
@@ -190,7 +190,7 @@ void TstForm1::inputDuringAFetchIsTakenAtOnce()
 
 // Every window the main window opens, as the user opens it: four windows in all, each placed in
 // the middle of the screen before it is shown (the window system would put it over its parent).
-void TstForm1::everyWindowIsNamedAndCentred()
+void TstWindows::everyWindowIsNamedAndCentred()
 {
     QStringList unnamed = UnnamedControls(*m_window);
     m_dialogs.onShow = [&unnamed](QDialog& window) {
@@ -206,7 +206,7 @@ void TstForm1::everyWindowIsNamedAndCentred()
     QCOMPARE(m_dialogs.captions.size(), 4);
 }
 
-void TstForm1::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
+void TstWindows::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
 {
     ProxyTable table;
     table.append({u"10.0.0.1"_s, u"8080"_s, u"HTTP"_s, u"Italy"_s, u"today"_s});
@@ -236,7 +236,7 @@ void TstForm1::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
 }
 
 // SIGTERM, as the end of the desktop session sends it, ends the real program as Quit does.
-void TstForm1::stopSignalIsAQuit()
+void TstWindows::stopSignalIsAQuit()
 {
     QTemporaryDir temp;
     const auto workFolders = [&temp] { return QDir(temp.path()).entryList({u"varnholt-*"_s}, QDir::Dirs).size(); };
@@ -250,5 +250,5 @@ void TstForm1::stopSignalIsAQuit()
     QCOMPARE((QList<qsizetype>{window.exitStatus(), window.exitCode(), workFolders()}), (QList<qsizetype>{0, 0, 0}));
 }
 
-QTEST_MAIN(TstForm1)
-#include "tst_form1.moc"
+QTEST_MAIN(TstWindows)
+#include "tst_windows.moc"

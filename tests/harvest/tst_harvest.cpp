@@ -59,7 +59,7 @@ Q_DECLARE_METATYPE(Case)
 
 // A cancel is honoured at the next page boundary: the page in progress is completed. A page that
 // does not arrive whole fails the fetch; one that does is parsed whatever its bytes or status.
-class TstHarvestRun final : public QObject
+class TstHarvest final : public QObject
 {
     Q_OBJECT
 
@@ -78,7 +78,7 @@ private:
     std::unique_ptr<PageParser> m_parser;
 };
 
-void TstHarvestRun::run_data()
+void TstHarvest::run_data()
 {
     QTest::addColumn<Case>("c");
     const auto row = [](const char* name, const Case& c) { QTest::newRow(name) << c; };
@@ -132,7 +132,7 @@ void TstHarvestRun::run_data()
          .rows = DemoListSite::RowsPerPage});
 }
 
-void TstHarvestRun::run()
+void TstHarvest::run()
 {
     QFETCH(Case, c);
     ScriptedHttpServer server([&c](QTcpSocket& socket, const QByteArray& target) {
@@ -186,7 +186,7 @@ void TstHarvestRun::run()
                          c.send == Send::NoSite || c.act < 0 ? QStringList() : PageStages}));
 }
 
-void TstHarvestRun::init()
+void TstHarvest::init()
 {
     m_folder = std::make_unique<QTemporaryDir>();
     m_yielder = {};
@@ -197,7 +197,7 @@ void TstHarvestRun::init()
 // one page over a stale cell file and other files: a cell is read as UTF-8 when it is and as
 // Latin-1 otherwise and may be huge, and the sweep takes every "*.tmp" of the work folder and
 // nothing else.
-void TstHarvestRun::parsesAPage()
+void TstHarvest::parsesAPage()
 {
     QTemporaryDir neighbour;
     for (const QString& path : {neighbour.filePath(u"mine.tmp"_s), m_folder->filePath(u"other.tmp"_s),
@@ -242,7 +242,7 @@ void TstHarvestRun::parsesAPage()
     QCOMPARE(trail.items, QStringList{u"Parsing Data... 0/22"_s});
 }
 
-void TstHarvestRun::countLinesFollowsTheLineEnds_data()
+void TstHarvest::countLinesFollowsTheLineEnds_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("lines");
@@ -254,7 +254,7 @@ void TstHarvestRun::countLinesFollowsTheLineEnds_data()
     QTest::newRow("CR LF across a chunk") << QByteArray(256 * 1024 - 1, 'a') + "\r\nb" << 2;
 }
 
-void TstHarvestRun::countLinesFollowsTheLineEnds()
+void TstHarvest::countLinesFollowsTheLineEnds()
 {
     QFETCH(QByteArray, content);
     QFETCH(int, lines);
@@ -263,5 +263,5 @@ void TstHarvestRun::countLinesFollowsTheLineEnds()
     QCOMPARE(m_parser->CountLines(device), std::optional(lines));
 }
 
-QTEST_GUILESS_MAIN(TstHarvestRun)
-#include "tst_harvestrun.moc"
+QTEST_GUILESS_MAIN(TstHarvest)
+#include "tst_harvest.moc"

@@ -22,7 +22,7 @@ constexpr qint64 AnswerCap = 100'003;
 const QString Whoising = u"*** Whoising 10.0.0.1...\r\n"_s;
 const QString EndLine = u"\r\n*** End of whois."_s;
 
-class TstWhoisSession final : public QObject
+class TstWhois final : public QObject
 {
     Q_OBJECT
 
@@ -42,7 +42,7 @@ private:
     int m_timeouts = 0;
 };
 
-void TstWhoisSession::transcriptTellsWhatHappened_data()
+void TstWhois::transcriptTellsWhatHappened_data()
 {
     QTest::addColumn<Server>("server");
     QTest::addColumn<Chunks>("chunks"); // each one shown before the next is sent
@@ -70,7 +70,7 @@ void TstWhoisSession::transcriptTellsWhatHappened_data()
     row("unaccepted", Server::NeverAccepts, {}, State::TimedOut, u"*** Connection to whois server timed out.\r\n"_s);
 }
 
-void TstWhoisSession::transcriptTellsWhatHappened()
+void TstWhois::transcriptTellsWhatHappened()
 {
     QFETCH(Server, server);
     QFETCH(Chunks, chunks);
@@ -118,7 +118,7 @@ void TstWhoisSession::transcriptTellsWhatHappened()
     QVERIFY(peer || !whois.hasPendingConnections());
 }
 
-void TstWhoisSession::windowShowsTheAnswerAsPlainTextUntilClosed()
+void TstWhois::windowShowsTheAnswerAsPlainTextUntilClosed()
 {
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
@@ -152,5 +152,5 @@ void TstWhoisSession::windowShowsTheAnswerAsPlainTextUntilClosed()
     QCOMPARE(text1->toPlainText(), shown);
 }
 
-QTEST_MAIN(TstWhoisSession)
-#include "tst_whoissession.moc"
+QTEST_MAIN(TstWhois)
+#include "tst_whois.moc"
