@@ -34,7 +34,9 @@ QString DisplayText(const QString& text)
         if (!IsControlCharacter(c) || KeptAsIs(c))
             continue;
         const char16_t u = c.unicode();
-        c = u < 0x20 ? QChar(char16_t(ControlPictures + u)) : u == Delete ? QChar(DeletePicture) : QChar::ReplacementCharacter;
+        c = u < 0x20      ? QChar(char16_t(ControlPictures + u))
+            : u == Delete ? QChar(DeletePicture)
+                          : QChar::ReplacementCharacter;
     }
     return shown;
 }

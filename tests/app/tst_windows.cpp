@@ -89,7 +89,8 @@ void TstWindows::init()
         if (m_site->targets().size() == m_holdAt)
             m_held = &socket;
         else
-            ScriptedHttpServer::answer(socket, "200 OK", m_pages.page(target.sliced(target.indexOf("offset=") + 7).toInt()));
+            ScriptedHttpServer::answer(socket, "200 OK",
+                                       m_pages.page(target.sliced(target.indexOf("offset=") + 7).toInt()));
     });
     m_prompter = {};
     m_window = std::make_unique<Form1>(
@@ -111,9 +112,10 @@ QString TstWindows::shown() const
     const auto* p1 = m_window->findChild<CaptionedProgressBar*>(u"P1"_s);
     const QModelIndexList selected = m_window->findChild<QAbstractItemView*>()->selectionModel()->selectedRows();
     return u"%1, received %2/%3, %4 %5 | %6 %7, %8 requests, %9 messages"_s.arg(
-        controls(), m_window->findChild<QLineEdit*>(u"Text1"_s)->text(), QString::number(m_window->table().count()),
-        p2->caption(), QString::number(p2->value()), p1->caption(), QString::number(p1->value()),
-        QString::number(m_site->targets().size()), QString::number(m_prompter.messages.size()))
+               controls(), m_window->findChild<QLineEdit*>(u"Text1"_s)->text(),
+               QString::number(m_window->table().count()), p2->caption(), QString::number(p2->value()), p1->caption(),
+               QString::number(p1->value()), QString::number(m_site->targets().size()),
+               QString::number(m_prompter.messages.size()))
         + (selected.size() == 1 ? u", row %1 selected"_s.arg(selected.first().row()) : u", no row selected"_s);
 }
 
@@ -172,7 +174,8 @@ void TstWindows::inputDuringAFetchIsTakenAtOnce()
         if (clicked && seen.isEmpty() && QWindowSystemInterface::windowSystemEventsQueued() == 0)
             seen = controls();
         if (!seen.isEmpty() && m_held)
-            ScriptedHttpServer::answer(*std::exchange(m_held, nullptr), "200 OK", m_pages.page((onPage - 1) * DemoListSite::RowsPerPage));
+            ScriptedHttpServer::answer(*std::exchange(m_held, nullptr), "200 OK",
+                                       m_pages.page((onPage - 1) * DemoListSite::RowsPerPage));
         for (const QString& name : m_held && !std::exchange(clicked, true) ? clicks : QStringList()) {
             const QPoint at = button(name)->mapTo(m_window.get(), button(name)->rect().center());
             for (const auto& [buttons, type] : {std::pair{Qt::LeftButton, QEvent::MouseButtonPress},

@@ -99,9 +99,9 @@ void TstProxyChecker::levelsPerProxyType_data()
                                      << u"0 speaks HTTP: status 403 instead of the judge's page"_s << "G"_ba;
     QTest::newRow("SOCKS5, judge") << Kind::Socks5 << u"socks5"_s << "works"_ba << u"0 works SOCKS5: "_s << "\5\5"_ba;
     QTest::newRow("SOCKS5 bound by name, judge")
-        << Kind::Socks5BoundByName << u"SOCKS5"_s << "works"_ba << u"0 works SOCKS5: "_s << "\5\5"_ba;
+        << Kind::Socks5ByName << u"SOCKS5"_s << "works"_ba << u"0 works SOCKS5: "_s << "\5\5"_ba;
     QTest::newRow("SOCKS5 bound to IPv6, judge")
-        << Kind::Socks5BoundIpv6 << u"SOCKS5"_s << "works"_ba << u"0 works SOCKS5: "_s << "\5\5"_ba;
+        << Kind::Socks5Ipv6 << u"SOCKS5"_s << "works"_ba << u"0 works SOCKS5: "_s << "\5\5"_ba;
     QTest::newRow("SOCKS4") << Kind::Socks4 << u"SOCKS4"_s << QByteArray() << u"0 speaks SOCKS4: "_s << "\4"_ba;
     QTest::newRow("SOCKS4, judge") << Kind::Socks4 << QString() << "works"_ba << u"0 works SOCKS4: "_s << "G\5\4"_ba;
     QTest::newRow("SOCKS5 typed SOCKS4") << Kind::Socks5 << u"SOCKS4"_s << QByteArray()

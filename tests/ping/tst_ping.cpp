@@ -109,7 +109,8 @@ void TstPing::socketLibraryComplaintsComeBeforeTheVerdict_data()
     QTest::newRow("1.0") << 0 << 0x0001 << 1 << 0 << version.arg(u"1.0"_s) << QString();
     QTest::newRow("0.9") << 0 << 0x0900 << 1 << 0 << version.arg(u"0.9"_s) << QString();
     QTest::newRow("no socket") << 0 << 0x0101 << 0 << 0
-                               << u"Esta aplicación requiere como minimo de 1 sockets. [tolve, style 48]"_s << QString();
+                               << u"Esta aplicación requiere como minimo de 1 sockets. [tolve, style 48]"_s
+                               << QString();
     QTest::newRow("shutdown fails") << 0 << 0x0101 << 1 << -1 << QString()
                                     << u"Se ha producido el error -1 al cerrar el Windows Sockets. [tolve, style 48]"_s;
 }
@@ -201,8 +202,8 @@ void TstPing::echo()
     // A reply fills the data area with what came back, as much as fits; a failure leaves it alone.
     const QByteArray dataArea = status == 0 ? payload.first(250) : QByteArray(250, '\xFF');
     const qint32 responder = status == 0 || destination == RejectingHost ? destination : Untouched;
-    const bool timed = status == 0 ? reply.RoundTripTime >= 0 && reply.RoundTripTime <= TimeoutMs
-                                   : reply.RoundTripTime == Untouched;
+    const bool timed =
+        status == 0 ? reply.RoundTripTime >= 0 && reply.RoundTripTime <= TimeoutMs : reply.RoundTripTime == Untouched;
     QCOMPARE((QList<qint64>{replies, reply.Status, qint32(reply.Address), reply.DataSize, timed}),
              (QList<qint64>{status == 0, status, responder, status == 0 ? 250 : 0xFFFF, true}));
     QCOMPARE(QByteArray(reply.Data.data(), 250), dataArea);

@@ -52,7 +52,8 @@ inline Run RunTestFunction(const QStringList& setup, const QStringList& wrapper 
     const QString script = setup.join(QStringLiteral(" && ")) + QStringLiteral(" && exec \"$@\"");
     const Run probe = RunUnshared(script, wrapper + QStringList{QStringLiteral("true")});
     if (probe.outcome != Run::Outcome::Passed)
-        return {Run::Outcome::Unavailable, QStringLiteral("this system cannot give the row its network: ") + probe.output};
+        return {Run::Outcome::Unavailable,
+                QStringLiteral("this system cannot give the row its network: ") + probe.output};
     QString testCase = QString::fromLatin1(QTest::currentTestFunction());
     if (QTest::currentDataTag())
         testCase += u':' + QString::fromLatin1(QTest::currentDataTag());
