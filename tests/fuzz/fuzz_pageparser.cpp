@@ -1,11 +1,11 @@
 // Raw page bytes through PageParser::ParsePage, over in-memory devices in place of the page and
-// cell files. The rows must be those the page rules give when read as slices of the whole page,
-// and the progress must stay within its maximum and end complete.
+// cell files. The rows must be those the page rules give when the page is read as slices of
+// its lines, and the progress must stay within its maximum and end complete. CellText and
+// IsRowMarker, checked against their rules by fuzz_celltext, read the single lines here.
 
 #include "CountingYielder.h"
 #include "FuzzCheck.h"
 #include "PageParser.h"
-#include "PageRules.h"
 #include "ProxyTable.h"
 
 #include <QBuffer>
@@ -14,26 +14,41 @@
 
 namespace {
 
-// The page's lines from its fifth row marker up to its 105th; of those, the cells that are not
+// The page's lines, each ended by CR LF, a lone CR or a lone LF.
+QList<QByteArrayView> Lines(QByteArrayView page)
+{
+    QList<QByteArrayView> lines;
+    lines.reserve(page.count('\n') + page.count('\r') + 1);
+    qsizetype start = 0;
+    for (qsizetype at = 0; at < page.size(); ++at) {
+        if (page[at] != '\r' && page[at] != '\n')
+            continue;
+        lines.append(page.sliced(start, at - start));
+        at += page[at] == '\r' && page.sliced(at).startsWith("\r\n") ? 1 : 0;
+        start = at + 1;
+    }
+    return lines << page.sliced(start);
+}
+
+// The lines from the page's fifth row marker up to its 105th; of those, the cells that are not
 // empty and hold no link, each UTF-8 when it is and Latin-1 otherwise, five to an entry whose
 // fields are the first five pieces of its cells joined with colons.
 QStringList ExpectedRows(QByteArrayView page)
 {
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    const QStringList lines = QString::fromLatin1(page).split(lineEnd);
+    const QList<QByteArrayView> lines = Lines(page);
     QList<qsizetype> markers;
-    for (qsizetype at = 0; at < lines.size(); ++at) {
-        if (IsMarkerText(lines[at]))
+    for (qsizetype at = 0; at < lines.size() && markers.size() < 105; ++at) {
+        if (IsRowMarker(lines[at]))
             markers.append(at);
     }
     if (markers.size() < 5)
         return {};
-    const qsizetype end = markers.size() > 104 ? markers[104] : lines.size();
+    const qsizetype end = markers.size() == 105 ? markers.last() : lines.size();
     QStringList cells;
-    for (const QString& line : lines.mid(markers[4], end - markers[4])) {
-        const QString cell = CellOf(line);
-        if (!cell.isEmpty() && !cell.startsWith(QStringLiteral("<a")))
-            cells.append(cell.toLatin1().isValidUtf8() ? QString::fromUtf8(cell.toLatin1()) : cell);
+    for (const QByteArrayView line : lines.mid(markers[4], end - markers[4])) {
+        const QByteArray cell = CellText(line);
+        if (!cell.isEmpty() && !cell.startsWith("<a"))
+            cells.append(QByteArrayView(cell).isValidUtf8() ? QString::fromUtf8(cell) : QString::fromLatin1(cell));
     }
     QStringList rows;
     for (qsizetype at = 0; at + 5 <= cells.size(); at += 5)
@@ -45,18 +60,21 @@ QStringList ExpectedRows(QByteArrayView page)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    // One parser and table for every input, as a run keeps them from page to page.
+    static ProxyTable table;
+    static CountingYielder yielder;
+    static PageParser parser(table, yielder, QString());
+    static ParseStage last = ParseStage::Parsing;
+    static const QMetaObject::Connection watch =
+        QObject::connect(&parser, &PageParser::progressed, &parser, [](ParseStage stage, int value, int maximum) {
+            FUZZ_CHECK(value >= 0 && value <= maximum);
+            last = stage;
+        });
     QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     QBuffer page(&bytes);
     page.open(QIODevice::ReadOnly);
     QBuffer cells;
-    ProxyTable table;
-    CountingYielder yielder;
-    PageParser parser(table, yielder, QString());
-    ParseStage last = ParseStage::Parsing;
-    QObject::connect(&parser, &PageParser::progressed, &parser, [&last](ParseStage stage, int value, int maximum) {
-        FUZZ_CHECK(value >= 0 && value <= maximum);
-        last = stage;
-    });
+    table.clear();
     FUZZ_CHECK(parser.ParsePage(page, cells) && last == ParseStage::Complete);
     QStringList rows;
     for (int row = 0; row < table.count(); ++row) {
