@@ -2,16 +2,17 @@
 #include "ClosedPort.h"
 #include "CountingYielder.h"
 #include "DemoListSite.h"
+#include "DialogRunner.h"
 #include "Form1.h"
 #include "Form3.h"
 #include "Form4.h"
 #include "HttpPageFetcher.h"
 #include "LinuxIcmpLibrary.h"
 #include "LinuxSocketLibrary.h"
-#include "NullPrompters.h"
-#include "RecordingDialogRunner.h"
 #include "RecordingPrompter.h"
+#include "SaveFilePrompter.h"
 #include "ScriptedHttpServer.h"
+#include "UrlOpener.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -32,6 +33,19 @@ using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 namespace {
+
+// The desktop around the windows: the file question is dismissed, the browser's addresses are
+// kept, and each window to be shown modally is handed to the test and closed at once.
+class Desktop final : public SaveFilePrompter, public UrlOpener, public DialogRunner
+{
+public:
+    std::optional<QString> askSaveFileName(const SaveFileRequest&) override { return std::nullopt; }
+    void openUrl(const QString& address) override { opened.append(address); }
+    void runModal(QDialog& window) override { shown(window); }
+
+    QStringList opened;
+    std::function<void(QDialog&)> shown = [](QDialog&) {};
+};
 
 // What a screen reader must name: whatever takes the focus, whatever its class and whether it has
 // an object name or not, and the texts and bars.
@@ -74,9 +88,7 @@ private:
     HttpPageFetcher m_fetcher{5s}; // ample on loopback: a page held by a fault fails in seconds
     CountingYielder m_yielder;
     RecordingPrompter m_prompter;
-    DismissingFilePrompter m_files;
-    RecordingUrlOpener m_browser;
-    RecordingDialogRunner m_dialogs;
+    Desktop m_desktop;
     LinuxIcmpLibrary m_icmp{m_prompter};
     LinuxSocketLibrary m_sockets;
     std::unique_ptr<Form1> m_window;
@@ -94,7 +106,7 @@ void TstWindows::init()
     });
     m_prompter = {};
     m_window = std::make_unique<Form1>(
-        Form1::Services{m_fetcher, m_yielder, m_prompter, m_files, m_browser, m_dialogs, m_icmp, m_sockets},
+        Form1::Services{m_fetcher, m_yielder, m_prompter, m_desktop, m_desktop, m_desktop, m_icmp, m_sockets},
         Form1::Settings{m_folder.path(), m_folder.path(), m_site->authority(), {u"127.0.0.1"_s, ClosedLoopbackPort()}});
     m_window->show();
 }
@@ -116,7 +128,9 @@ QString TstWindows::shown() const
                QString::number(m_window->table().count()), p2->caption(), QString::number(p2->value()), p1->caption(),
                QString::number(p1->value()), QString::number(m_site->targets().size()),
                QString::number(m_prompter.messages.size()))
-        + (selected.size() == 1 ? u", row %1 selected"_s.arg(selected.first().row()) : u", no row selected"_s);
+        + (selected.size() == 1
+               ? u", row %1 selected: %2"_s.arg(selected.first().row()).arg(selected.first().data().toString())
+               : u", no row selected"_s);
 }
 
 void TstWindows::inputDuringAFetchIsTakenAtOnce_data()
@@ -129,14 +143,14 @@ void TstWindows::inputDuringAFetchIsTakenAtOnce_data()
     const QString stopping = u"&Get List!, list actions 0/3"_s;
     QTest::newRow("cancel on page 8") << 8 << cancel << stopping
                                       << u"&Get List!, list actions 3/3, received 800/800, Stopped. 0 | Stopped. 0, "
-                                         u"9 requests, 0 messages, row 0 selected"_s;
+                                         u"9 requests, 0 messages, row 0 selected: 127.0.0.1"_s;
     QTest::newRow("cancel and start again") << 2 << cancel + cancel << stopping
                                             << u"&Get List!, list actions 3/3, received 200/200, Stopped. 0 | "
-                                               u"Stopped. 0, 3 requests, 1 messages, row 0 selected"_s;
+                                               u"Stopped. 0, 3 requests, 1 messages, row 0 selected: 127.0.0.1"_s;
     QTest::newRow("quit on page 2: the page is dropped")
         << 2 << QStringList{u"Command5"_s} << u"&Cancel, list actions 0/3"_s
         << u"&Cancel, list actions 0/3, received 100/100, Retrieving Page 2/20... 1 | "
-           u"Current Page Extraction Complete. 0, 3 requests, 0 messages, row 0 selected"_s;
+           u"Current Page Extraction Complete. 0, 3 requests, 0 messages, row 0 selected: 127.0.0.1"_s;
 }
 
 // A completed run first, to see every caption it shows and to leave the list actions usable.
@@ -195,8 +209,16 @@ void TstWindows::inputDuringAFetchIsTakenAtOnce()
 // the middle of the screen before it is shown (the window system would put it over its parent).
 void TstWindows::everyWindowIsNamedAndCentred()
 {
+    // The tab order from the start button, which has the focus; the received count takes no input.
+    QStringList order{m_window->focusWidget()->objectName()};
+    for (QWidget* next = m_window->focusWidget()->nextInFocusChain(); order.size() < 9; next = next->nextInFocusChain())
+        order += (next->focusPolicy() & Qt::TabFocus) != 0 ? QStringList{next->objectName()} : QStringList();
+    QCOMPARE(order.join(u' '), u"Command1 List Text1 Command6 Command2 Command3 Command4 Command5 Text2"_s);
+    QVERIFY(!m_window->findChild<QLineEdit*>(u"Text1"_s)->isEnabled());
     QStringList unnamed = UnnamedControls(*m_window);
-    m_dialogs.onShow = [&unnamed](QDialog& window) {
+    int windows = 0;
+    m_desktop.shown = [&unnamed, &windows](QDialog& window) {
+        ++windows;
         unnamed += UnnamedControls(window);
         if ((window.geometry().center() - window.screen()->availableGeometry().center()).manhattanLength() > 2)
             unnamed += window.windowTitle() + u" off centre"_s;
@@ -206,7 +228,7 @@ void TstWindows::everyWindowIsNamedAndCentred()
         QTest::mouseClick(button(name), Qt::LeftButton);
     QTest::mouseDClick(m_window->findChild<QAbstractItemView*>()->viewport(), Qt::LeftButton);
     QCOMPARE(unnamed.join(u", "_s), QString());
-    QCOMPARE(m_dialogs.captions.size(), 4);
+    QCOMPARE(windows, 4);
 }
 
 void TstWindows::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
@@ -219,7 +241,7 @@ void TstWindows::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
     const auto* text = details.findChild<QPlainTextEdit*>();
     QCOMPARE(text->toPlainText() + (text->isReadOnly() ? u" (read-only)"_s : QString()),
              u"Proxy IP:  10.0.0.2\nProxy Port: 3128\nType: \nCountry: <b>Japan</b>\nLast Test: now  (read-only)"_s);
-    Form4 about(m_browser);
+    Form4 about(m_desktop);
     about.show();
     QStringList shown; // the picture has no text
     for (const QLabel* label : about.findChildren<QLabel*>())
@@ -231,7 +253,7 @@ void TstWindows::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
     auto* address = about.findChild<QLabel*>(u"Label3"_s);
     QTest::mouseClick(address, Qt::RightButton);
     QTest::mouseClick(address, Qt::LeftButton);
-    QCOMPARE(m_browser.opened, QStringList{address->text()});
+    QCOMPARE(m_desktop.opened, QStringList{address->text()});
     QTest::keyClick(&about, Qt::Key_Escape);
     QVERIFY(about.isVisible());
     QTest::mouseClick(about.findChild<QPushButton*>(), Qt::LeftButton);

@@ -41,6 +41,7 @@ class TstPing final : public QObject
 private Q_SLOTS:
     void verdict_data();
     void verdict();
+    void statusTexts();
     void socketLibraryComplaintsComeBeforeTheVerdict_data();
     void socketLibraryComplaintsComeBeforeTheVerdict();
     void echo_data();
@@ -55,13 +56,8 @@ void TstPing::verdict_data()
     QTest::addColumn<QString>("statusText");
     QTest::newRow("alive") << u"192.0.2.10"_s << 0 << u"192.0.2.10"_s << u"Success"_s;
     QTest::newRow("timed out") << u"192.0.2.10"_s << 11010 << u"192.0.2.10"_s << u"Request Timed Out"_s;
-    QTest::newRow("unknown status") << u"192.0.2.10"_s << 4711 << u"192.0.2.10"_s << u"Unknown Error"_s;
-    QTest::newRow("edges of the parts") << u"0.255.0.255"_s << 0 << u"0.255.0.255"_s << u"Success"_s;
-    QTest::newRow("leading zero is decimal") << u"010.0.0.1"_s << 0 << u"10.0.0.1"_s << u"Success"_s;
-    // Each would reach another host than the one named, or none.
-    for (const QString& refused : {u"300.1.1.1"_s, u"1.2.3.256"_s, u"-1.0.0.0"_s, u"+1.2.3.4"_s, u"1.2.3"_s,
-                                   u"1.2.3.4.5"_s, u"1..3.4"_s, u"1.2.3.4 "_s, u"1.2.3.\u0664"_s, QString()})
-        QTest::addRow("refused '%s'", qPrintable(refused)) << refused << 0 << QString() << u"Bad Destination"_s;
+    // It would reach another host than the one named; the address check in full is fuzz_pingaddress's work.
+    QTest::newRow("refused") << u"300.1.1.1"_s << 0 << QString() << u"Bad Destination"_s;
 }
 
 // The verdict is shown the way the window shows it, as a message in the log.
@@ -87,6 +83,24 @@ void TstPing::verdict()
                                      : u"The IP %1 Is Dead.\r\nDelay: 0 ms.\r\nStatus: %2 [IP Is Dead, style 16]"_s)
                                     .arg(address, statusText));
     QCOMPARE(told.alive, alive);
+}
+
+// The last line of a verdict, for the codes the table knows, the codes next to them, and a negative one.
+void TstPing::statusTexts()
+{
+    QList<qint32> statuses{0, 199, 200, 201, 11050, 11255, -11010};
+    for (qint32 status = 11000; status <= 11024; ++status)
+        statuses.append(status);
+    QStringList told;
+    for (const qint32 status : statuses)
+        told.append(IcmpStatusText(status));
+    QCOMPARE(told.join(u'|'),
+             u"Success|Unknown Error|Ping Timeout|Unknown Error|General Failure|Pending|Unknown Error|Unknown Error|"
+             u"Buffer Too Small|Destination Network Unreachable|Destination Host Unreachable|"
+             u"Destination Protocol Unreachable|Destination Port Unreachable|No Resources|Bad Option|HW_ERROR|"
+             u"Packet Too Big|Request Timed Out|Bad Request|Bad Route|TTL Expired Transit|TTL Expired Reassem|"
+             u"Parameter Problem|Source Quench|Option Too Big|Bad Destination|Address Deleted|Spec MTU Change|"
+             u"MTU Change|Unload|Address Added|Unknown Error"_s);
 }
 
 // The echo goes out whatever the library says; its start and its shutdown each tell their own

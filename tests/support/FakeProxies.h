@@ -86,7 +86,7 @@ private:
             if (got.size() < 9 || got.at(0) != 4)
                 return peer->abort();
             if (got.mid(2, 2) != judgePort)
-                return close(QByteArray("\x00\x5b\x00\x00\x00\x00\x00\x00", 8));
+                return close(QByteArray("\x00\x5d\x00\x00\x00\x00\x00\x00", 8)); // the last refusal code
             return tunnel(peer, QByteArray("\x00\x5a\xff\xfe\x7f\x00\x00\x01", 8)); // bound to 127.0.0.1:65534
         case Kind::Silent:
             return;

@@ -13,8 +13,8 @@ inline constexpr auto InsideVariable = "VARNHOLT_INSIDE_NETWORK_NAMESPACE";
 
 struct Run
 {
-    enum class Outcome { Passed, Failed, Unavailable };
-    Outcome outcome = Outcome::Unavailable;
+    bool available = false;
+    bool passed = false;
     QString output;
 };
 
@@ -32,15 +32,13 @@ inline Run RunUnshared(const QString& script, const QStringList& arguments)
         QStringList{QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh")}
             + arguments);
     const bool ended = process.waitForStarted() && process.waitForFinished(60000);
-    const bool passed = ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    QString output = QString::fromLocal8Bit(process.readAll());
-    if (!ended)
-        output += QStringLiteral("\n(not ended within a minute: %1)").arg(process.errorString());
-    else if (!passed)
-        output += QStringLiteral("\n(ended with %1 %2)")
-                      .arg(process.exitStatus() == QProcess::NormalExit ? u"status" : u"signal")
-                      .arg(process.exitCode());
-    return {passed ? Run::Outcome::Passed : Run::Outcome::Failed, output};
+    const bool crashed = process.exitStatus() == QProcess::CrashExit;
+    const QString how = !ended ? QStringLiteral(", ") + process.errorString()
+        : crashed              ? QStringLiteral(", crashed")
+                               : QString();
+    return {true, ended && !crashed && process.exitCode() == 0,
+            QString::fromLocal8Bit(process.readAll())
+                + QStringLiteral("\n(exit status %1%2)").arg(process.exitCode()).arg(how)};
 }
 
 // Runs the current test row again in a fresh network namespace after the setup commands, through
@@ -51,15 +49,13 @@ inline Run RunTestFunction(const QStringList& setup, const QStringList& wrapper 
 {
     const QString script = setup.join(QStringLiteral(" && ")) + QStringLiteral(" && exec \"$@\"");
     const Run probe = RunUnshared(script, wrapper + QStringList{QStringLiteral("true")});
-    if (probe.outcome != Run::Outcome::Passed)
-        return {Run::Outcome::Unavailable,
-                QStringLiteral("this system cannot give the row its network: ") + probe.output};
+    if (!probe.passed)
+        return {false, false, QStringLiteral("this system cannot give the row its network: ") + probe.output};
     QString testCase = QString::fromLatin1(QTest::currentTestFunction());
     if (QTest::currentDataTag())
         testCase += u':' + QString::fromLatin1(QTest::currentDataTag());
     Run row = RunUnshared(script, wrapper + QStringList{QCoreApplication::applicationFilePath(), testCase});
-    if (!row.output.contains(QStringLiteral(", 0 skipped,")))
-        row.outcome = Run::Outcome::Failed; // a row that skips inside its namespace did not run
+    row.passed = row.passed && row.output.contains(QStringLiteral(", 0 skipped,")); // a skip there ran nothing
     return row;
 }
 
@@ -67,11 +63,11 @@ inline Run RunTestFunction(const QStringList& setup, const QStringList& wrapper 
 
 // Where the test is not yet inside its namespace, runs it there and ends here with the
 // child's verdict; inside, the test goes on.
-#define VARNHOLT_RUN_IN_NETWORK_NAMESPACE(...)                                                   \
-    if (!qEnvironmentVariableIsSet(NetworkNamespace::InsideVariable)) {                          \
-        const NetworkNamespace::Run run = NetworkNamespace::RunTestFunction(__VA_ARGS__);        \
-        if (run.outcome == NetworkNamespace::Run::Outcome::Unavailable)                          \
-            QSKIP(qPrintable(run.output));                                                       \
-        QVERIFY2(run.outcome == NetworkNamespace::Run::Outcome::Passed, qPrintable(run.output)); \
-        return;                                                                                  \
+#define VARNHOLT_RUN_IN_NETWORK_NAMESPACE(...)                                            \
+    if (!qEnvironmentVariableIsSet(NetworkNamespace::InsideVariable)) {                   \
+        const NetworkNamespace::Run run = NetworkNamespace::RunTestFunction(__VA_ARGS__); \
+        if (!run.available)                                                               \
+            QSKIP(qPrintable(run.output));                                                \
+        QVERIFY2(run.passed, qPrintable(run.output));                                     \
+        return;                                                                           \
     }

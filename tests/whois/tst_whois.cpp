@@ -30,16 +30,6 @@ private Q_SLOTS:
     void transcriptTellsWhatHappened_data();
     void transcriptTellsWhatHappened();
     void windowShowsTheAnswerAsPlainTextUntilClosed();
-
-private:
-    // Counts the firings of the connect timer, Timer1, as the application delivers them.
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        m_timeouts += event->type() == QEvent::Timer && watched->objectName() == u"Timer1"_s ? 1 : 0;
-        return false;
-    }
-
-    int m_timeouts = 0;
 };
 
 void TstWhois::transcriptTellsWhatHappened_data()
@@ -87,8 +77,6 @@ void TstWhois::transcriptTellsWhatHappened()
         : server == Server::NeverAccepts               ? HostPort{u"10.99.0.2"_s, std::nullopt}
                                                        : HostPort{u"127.0.0.1"_s, whois.serverPort()};
     WhoisSession session(address, [&selected] { return selected; }, {ConnectTimeout, AnswerCap});
-    m_timeouts = 0;
-    QCoreApplication::instance()->installEventFilter(this);
     session.start();
     // The address asked for is the one selected when the connection stands.
     if (selected)
@@ -109,12 +97,9 @@ void TstWhois::transcriptTellsWhatHappened()
     }
 
     QTRY_COMPARE(session.state(), state);
-    // Only a lookup that times out sees its connect timer fire; a stray firing comes within the time-out.
-    const int timeouts = state == State::TimedOut ? 1 : 0;
-    (void)QTest::qWaitFor([&] { return session.transcript() != transcript || m_timeouts != timeouts; },
-                          2 * int(ConnectTimeout.count()));
+    // Nothing more comes once the lookup has ended, a late time-out included.
+    (void)QTest::qWaitFor([&] { return session.transcript() != transcript; }, 2 * int(ConnectTimeout.count()));
     QCOMPARE(session.transcript(), transcript);
-    QCOMPARE(m_timeouts, timeouts);
     QVERIFY(peer || !whois.hasPendingConnections());
 }
 
