@@ -67,13 +67,10 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     Options options;
     for (const auto& [option, server] :
          {std::pair{&site, &options.site}, std::pair{&whoisServer, &options.whoisServer}}) {
-        if (!parser.isSet(*option))
-            continue;
-        const std::optional<HostPort> parsed = ParseHostPort(parser.value(*option));
-        if (!parsed)
-            return refuse(u"invalid --%1 value \"%2\": expected HOST or HOST:PORT"_s.arg(option->names().constFirst(),
-                                                                                         parser.value(*option)));
-        *server = *parsed;
+        const std::variant<HostPort, QString> read = ReadServerOption(parser, *option, *server);
+        if (const auto* refusal = std::get_if<QString>(&read))
+            return refuse(*refusal);
+        *server = std::get<HostPort>(read);
     }
     return {options, std::nullopt};
 }

@@ -1,5 +1,6 @@
 #include "Judge.h"
 
+#include "HostPort.h"
 #include "JudgePage.h"
 
 #include <QRandomGenerator>
@@ -30,9 +31,9 @@ std::optional<Judge> JudgeAt(const QUrl& url, const QByteArray& expect)
     judge.url = url;
     judge.host = url.host();
     judge.port = quint16(url.port(80));
-    judge.hostHeader = Authority(judge.host, judge.port);
-    if (judge.port == 80)
-        judge.hostHeader.chop(3); // ":80" goes without saying
+    // ":80" goes without saying; a host name goes in its ASCII form.
+    const std::optional<quint16> port = judge.port == 80 ? std::nullopt : std::optional(judge.port);
+    judge.hostHeader = HostPort{url.host(QUrl::EncodeUnicode), port}.authority().toLatin1();
     judge.path = url.path(QUrl::FullyEncoded).isEmpty() ? QByteArray("/") : url.path(QUrl::FullyEncoded).toLatin1();
     if (url.hasQuery())
         judge.path += '?' + url.query(QUrl::FullyEncoded).toLatin1();

@@ -1,7 +1,5 @@
 #include "ProbeResult.h"
 
-#include <QUrl>
-
 using namespace Qt::StringLiterals;
 
 QString LevelName(ProbeLevel level)
@@ -69,10 +67,4 @@ std::vector<ProxyProtocol> ProtocolsFor(const QString& type, bool withJudge)
 bool SendsHostNames(const QString& type)
 {
     return type.compare(u"SOCKS4A"_s, Qt::CaseInsensitive) == 0 || type.compare(u"SOCKS5H"_s, Qt::CaseInsensitive) == 0;
-}
-
-QByteArray Authority(const QString& host, quint16 port)
-{
-    const QByteArray name = host.contains(u':') ? '[' + host.toLatin1() + ']' : QUrl::toAce(host);
-    return name + ':' + QByteArray::number(port);
 }

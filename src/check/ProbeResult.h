@@ -60,6 +60,3 @@ std::vector<ProxyProtocol> ProtocolsFor(const QString& type, bool withJudge);
 // Whether a tunnel through a proxy of this type is asked for a host by name, which the proxy
 // resolves (socks4a and socks5h), rather than by the address the checker resolved.
 bool SendsHostNames(const QString& type);
-
-// HOST:PORT as a URL or a Host header writes it, an IPv6 address in brackets.
-QByteArray Authority(const QString& host, quint16 port);

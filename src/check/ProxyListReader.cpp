@@ -1,5 +1,7 @@
 #include "ProxyListReader.h"
 
+#include "PlainText.h"
+
 #include <QHostAddress>
 #include <QIODevice>
 #include <QRegularExpression>
@@ -38,14 +40,6 @@ const QRegularExpression& AddressAndPort()
 {
     static const QRegularExpression pattern(u'^' + QString::fromUtf16(HostPattern) + uR"(([^0-9]+)(\d{1,5})$)"_s);
     return pattern;
-}
-
-// C0, DEL and C1 controls other than the tab, and bytes that are not UTF-8.
-bool HasControlCharacter(const QString& text)
-{
-    return std::any_of(text.begin(), text.end(), [](QChar c) {
-        return c != u'\t' && (c.category() == QChar::Other_Control || c == QChar::ReplacementCharacter);
-    });
 }
 
 std::variant<ProxyRecord, QString> Record(const QByteArray& line, QString address, const QString& port, QString type,
@@ -111,8 +105,9 @@ std::optional<std::variant<ProxyRecord, QString>> ParseAddressLine(const QByteAr
 std::variant<ProxyRecord, QString> ParseProxyLine(const QByteArray& line)
 {
     const QString untrimmed = QString::fromUtf8(line);
-    // The line goes back out as it came: it must not drive the terminal it is shown on.
-    if (HasControlCharacter(untrimmed))
+    // The line goes back out as it came: it must not drive the terminal it is shown on, and
+    // is refused when it is not UTF-8 (PlainText.h says why).
+    if (HasControlCharacter(untrimmed, u"\t") || untrimmed.contains(QChar::ReplacementCharacter))
         return u"the line holds control characters or is not UTF-8"_s;
     const QString text = untrimmed.trimmed();
     const QStringList fields = text.split(u'\t');

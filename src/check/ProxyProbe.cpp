@@ -1,5 +1,6 @@
 #include "ProxyProbe.h"
 
+#include "HostPort.h"
 #include "LocalShortage.h"
 
 #include <asio/connect.hpp>
@@ -163,7 +164,7 @@ void ProxyProbe::talk()
         // Without a judge the proxy is asked for its own address: no third host hears of it.
         m_stage = Stage::Answer;
         m_ownAnswer.emplace(JudgeQuery::AnswerCap);
-        const QByteArray own = Authority(ownAddress, m_target.port);
+        const QByteArray own = HostPort{ownAddress, m_target.port}.authority().toLatin1();
         return send("GET http://" + own + "/ HTTP/1.1\r\nHost: " + own + "\r\n" + ProxyAuthorization(m_target.login)
                     + "Connection: close\r\n\r\n");
     }

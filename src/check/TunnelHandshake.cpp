@@ -1,5 +1,7 @@
 #include "TunnelHandshake.h"
 
+#include "HostPort.h"
+
 #include <QHostAddress>
 #include <QUrl>
 
@@ -82,7 +84,7 @@ QByteArray Socks4Request(const TunnelTarget& target, const std::optional<ProxyLo
 
 QByteArray ConnectRequest(const TunnelTarget& target, const std::optional<ProxyLogin>& login)
 {
-    const QByteArray authority = Authority(target.host, target.port);
+    const QByteArray authority = HostPort{target.host, target.port}.authority().toLatin1();
     return "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority + "\r\n" + ProxyAuthorization(login) + "\r\n";
 }
 

@@ -81,11 +81,6 @@ PrintedAnswer Refusal(const QString& reason)
             ExitStatus::Usage, true};
 }
 
-bool HasControlCharacter(const QString& text)
-{
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
-}
-
 // Reads the command line once its options are known to be well formed.
 class ArgumentReader final
 {
@@ -145,13 +140,6 @@ private:
         return std::nullopt;
     }
 
-    std::optional<HostPort> server(const QCommandLineOption& option, const HostPort& usual) const
-    {
-        if (!m_parser.isSet(option))
-            return usual;
-        return ParseHostPort(m_parser.value(option));
-    }
-
     CliRequest harvest(const QStringList& rest) const
     {
         if (!rest.isEmpty())
@@ -164,10 +152,11 @@ private:
             return Refusal(
                 u"invalid --pages value \"%1\": expected a number of pages from 1 to 20"_s.arg(request.pageCount));
 
-        const std::optional<HostPort> site = server(m_site, {QString::fromLatin1(HarvestRun::DefaultSiteHost), {}});
-        if (!site)
-            return Refusal(u"invalid --site value \"%1\": expected HOST or HOST:PORT"_s.arg(m_parser.value(m_site)));
-        request.site = *site;
+        const std::variant<HostPort, QString> site =
+            ReadServerOption(m_parser, m_site, {QString::fromLatin1(HarvestRun::DefaultSiteHost), {}});
+        if (const auto* refusal = std::get_if<QString>(&site))
+            return Refusal(*refusal);
+        request.site = std::get<HostPort>(site);
 
         const QString format = m_parser.isSet(m_format) ? m_parser.value(m_format) : u"ip-port"_s;
         if (format == u"all"_s) {
@@ -245,12 +234,11 @@ private:
         const std::optional<QString> asked = address(rest);
         if (!asked)
             return Refusal(u"whois needs one ADDRESS"_s);
-        const std::optional<HostPort> whoisServer =
-            server(m_whoisServer, {QString::fromLatin1(WhoisSession::DefaultServerHost), {}});
-        if (!whoisServer)
-            return Refusal(u"invalid --whois-server value \"%1\": expected HOST or HOST:PORT"_s.arg(
-                m_parser.value(m_whoisServer)));
-        return WhoisRequest{*asked, *whoisServer};
+        const std::variant<HostPort, QString> server =
+            ReadServerOption(m_parser, m_whoisServer, {QString::fromLatin1(WhoisSession::DefaultServerHost), {}});
+        if (const auto* refusal = std::get_if<QString>(&server))
+            return Refusal(*refusal);
+        return WhoisRequest{*asked, std::get<HostPort>(server)};
     }
 
     static CliRequest ping(const QStringList& rest)

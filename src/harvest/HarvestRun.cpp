@@ -3,6 +3,7 @@
 #include "EventYielder.h"
 #include "PageFetcher.h"
 #include "ProxyTable.h"
+#include "TextFiles.h"
 #include "TextNumber.h"
 
 #include <QFile>
@@ -73,7 +74,7 @@ HarvestRun::Ending HarvestRun::RetrievePages(const PageCountSource& pageCount)
             m_services.fetcher.cancel();
             break;
         }
-        Ending page = retrievePage(offset, number, pageCountText, *count);
+        Ending page = harvestPage(offset, number, pageCountText, *count);
         if (page.ending != HarvestEnding::Completed)
             return page;
         Q_EMIT pageEnded(number);
@@ -86,7 +87,7 @@ HarvestRun::Ending HarvestRun::RetrievePages(const PageCountSource& pageCount)
     return {m_cancelRequested ? HarvestEnding::Stopped : HarvestEnding::Completed, {}};
 }
 
-HarvestRun::Ending HarvestRun::retrievePage(int offset, int number, const QString& pageCountText, double pageCount)
+HarvestRun::Ending HarvestRun::harvestPage(int offset, int number, const QString& pageCountText, double pageCount)
 {
     const QString pagePath = m_parser.pageFilePath();
     if (DeleteFile(pagePath) == FileStatus::Failed)

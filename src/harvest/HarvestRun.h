@@ -67,7 +67,7 @@ private:
 
     QUrl listAddress(int offset) const;
     Ending RetrievePages(const PageCountSource& pageCount);
-    Ending retrievePage(int offset, int number, const QString& pageCountText, double pageCount);
+    Ending harvestPage(int offset, int number, const QString& pageCountText, double pageCount);
 
     ProxyTable& m_table;
     Services m_services;

@@ -2,6 +2,7 @@
 
 #include "EventYielder.h"
 #include "ProxyTable.h"
+#include "TextFiles.h"
 
 #include <QDir>
 
@@ -41,7 +42,8 @@ qsizetype Find(QByteArrayView text, QByteArrayView what)
     return found == std::string_view::npos ? -1 : qsizetype(found);
 }
 
-// Cell texts are stored as UTF-8, whatever encoding the page used.
+// Cell texts are stored as UTF-8, whatever encoding the page used: a cell that is not UTF-8 is
+// read whole as Latin-1 (PlainText.h says why whole).
 QByteArray AsUtf8(QByteArray cell)
 {
     if (QByteArrayView(cell).isValidUtf8())
@@ -101,112 +103,115 @@ bool PageParser::yieldAndContinue()
     return !m_abandoned;
 }
 
-LineCount PageParser::CountLines(const QString& path)
+std::optional<int> PageParser::CountLines(QIODevice& device)
 {
-    LineReader reader(path);
-    LineCount counted{reader.open(), 0};
-    if (counted.status != FileStatus::Ok)
-        return counted;
+    if (!device.reset())
+        return std::nullopt;
+    LineReader reader(device);
+    int lines = 0;
     while (!reader.atEnd()) {
         reader.readLine();
-        if (counted.lines == std::numeric_limits<int>::max())
-            return {FileStatus::Failed, counted.lines};
-        ++counted.lines;
+        if (lines == std::numeric_limits<int>::max())
+            return std::nullopt;
+        ++lines;
         if (!yieldAndContinue())
-            return {FileStatus::Failed, counted.lines};
+            return std::nullopt;
     }
-    if (reader.failed())
-        counted.status = FileStatus::Failed;
-    return counted;
+    if (reader.failed() || !device.reset())
+        return std::nullopt;
+    return lines;
 }
 
 // A stage begins with counting the lines it will read, which gives its progress maximum.
-PageParser::Step PageParser::beginStage(ParseStage stage, const QString& path)
+bool PageParser::beginStage(ParseStage stage, QIODevice& device)
 {
-    const LineCount counted = CountLines(path);
-    if (counted.status == FileStatus::Failed)
-        return Step::Failed;
-    if (counted.status == FileStatus::Ok)
-        m_maximum = counted.lines;
+    const std::optional<int> lines = CountLines(device);
+    if (!lines)
+        return false;
+    m_maximum = *lines;
     Q_EMIT progressed(stage, 0, m_maximum);
-    return Step::Done;
+    return true;
 }
 
 void PageParser::ParsePage()
 {
-    if (beginStage(ParseStage::Parsing, pageFilePath()) == Step::Failed)
+    // Unbuffered: the passes read and write in chunks of their own.
+    QFile page(pageFilePath());
+    const FileStatus opened = OpenFile(page, QIODevice::ReadOnly | QIODevice::Unbuffered);
+    if (opened == FileStatus::NotFound)
+        Q_EMIT progressed(ParseStage::Parsing, 0, m_maximum);
+    QFile cells(cellFilePath());
+    if (opened != FileStatus::Ok || !ParsePage(page, cells))
         return;
-    if (DeleteFile(cellFilePath()) == FileStatus::Failed || extractCells() == Step::Failed)
-        return;
-    if (beginStage(ParseStage::Extracting, cellFilePath()) == Step::Failed || buildEntries() == Step::Failed)
-        return;
-    Q_EMIT progressed(ParseStage::Complete, 0, m_maximum);
+    page.close();
+    cells.close();
     DeleteMatching(m_workFolder, QStringLiteral("*.tmp"));
+}
+
+bool PageParser::ParsePage(QIODevice& page, QIODevice& cells)
+{
+    if (!beginStage(ParseStage::Parsing, page)
+        || !cells.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)
+        || !extractCells(page, cells))
+        return false;
+    if (!beginStage(ParseStage::Extracting, cells) || !buildEntries(cells))
+        return false;
+    Q_EMIT progressed(ParseStage::Complete, 0, m_maximum);
+    return true;
 }
 
 // First pass: from the fifth row marker on, every line's cell text goes to the cell file as a
 // line of its own (an empty one for a line without a cell), except link cells.
-PageParser::Step PageParser::extractCells()
+bool PageParser::extractCells(QIODevice& page, QIODevice& cells)
 {
-    LineReader page(pageFilePath());
-    LineWriter cells(cellFilePath(), LineWriter::Mode::Append);
-    // A missing page file is passed over when opening it, but then there is nothing to read:
-    // the first end-of-file test fails, and that ends the parse.
-    const FileStatus pageOpened = page.open();
-    if (pageOpened == FileStatus::Failed || cells.open() != FileStatus::Ok || pageOpened == FileStatus::NotFound)
-        return Step::Failed;
-
+    LineReader pageLines(page);
+    LineWriter cellLines(cells);
     int lines = 0;
     int markers = 0;
     int capturedRows = 0;
-    while (!page.atEnd()) {
-        const QByteArrayView line = page.readLine();
+    while (!pageLines.atEnd()) {
+        const QByteArrayView line = pageLines.readLine();
         const bool marker = IsRowMarker(line);
         if (marker && markers != CaptureMarker)
             ++markers;
         if (markers == CaptureMarker) {
             const QByteArray cell = CellText(line);
             if (!cell.startsWith(LinkPrefix)) {
-                if (!cells.writeLine(AsUtf8(cell)))
-                    return Step::Failed;
+                if (!cellLines.writeLine(AsUtf8(cell)))
+                    return false;
                 if (marker && ++capturedRows == LastCapturedMarker)
                     break;
             }
         }
         Q_EMIT progressed(ParseStage::Parsing, ++lines, m_maximum);
     }
-    if (page.failed() || !cells.close())
-        return Step::Failed;
-    return Step::Done;
+    return !pageLines.failed() && cellLines.flush();
 }
 
 // Second pass: every five non-empty cell lines make one entry, in file order; an incomplete
 // last group is dropped.
-PageParser::Step PageParser::buildEntries()
+bool PageParser::buildEntries(QIODevice& cells)
 {
-    LineReader cells(cellFilePath());
-    if (cells.open() != FileStatus::Ok)
-        return Step::Failed;
-
+    LineReader cellLines(cells);
     int lines = 0;
     QByteArray entryText; // UTF-8, decoded once an entry: ':' ends a cell's bytes either way
     int cellCount = 0;
-    while (!cells.atEnd()) {
-        const QByteArrayView line = cells.readLine();
+    while (!cellLines.atEnd()) {
+        const QByteArrayView line = cellLines.readLine();
         if (!line.isEmpty()) {
             entryText += line;
             entryText += ':';
             if (++cellCount == CellsPerEntry) {
                 if (!m_table.AddProxyEntry(QString::fromUtf8(entryText)))
-                    return Step::Failed;
+                    return false;
                 entryText.resize(0);
                 cellCount = 0;
                 Q_EMIT entryAppended(m_table.count());
                 if (!yieldAndContinue())
-                    return Step::Failed;
+                    return false;
             }
         }
         Q_EMIT progressed(ParseStage::Extracting, ++lines, m_maximum);
     }
-    return cells.failed() ? Step::Failed : Step::Done;
+    return !cellLines.failed();
 }

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "HarvestEvents.h"
-#include "TextFiles.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+
+#include <optional>
+
+class QIODevice;
 
 class EventYielder;
 class ProxyTable;
@@ -17,12 +20,6 @@ QByteArray CellText(QByteArrayView line);
 
 // Whether the line, spaces around it aside, is exactly the marker that opens a proxy row.
 bool IsRowMarker(QByteArrayView line);
-
-struct LineCount
-{
-    FileStatus status = FileStatus::Ok;
-    int lines = 0;
-};
 
 // Turns one downloaded page, held in the page file, into rows of the proxy table. It works in
 // two passes through files and never holds the page in memory: the cells of the page's proxy
@@ -40,12 +37,17 @@ public:
     PageParser(ProxyTable& table, EventYielder& yielder, QString workFolder, QObject* parent = nullptr);
 
     // Parses the page file, appends its rows and deletes every "*.tmp" file of the work
-    // folder. A missing file passes over the step that needed it; any other failure ends the
-    // parse quietly, keeping the rows appended so far.
+    // folder. A missing page file ends the parse at the start of its first pass, keeping the
+    // progress maximum; any other failure ends it quietly, keeping the rows appended so far.
     void ParsePage();
+    // The same two passes over other devices: the page open for reading, and one that is not
+    // open yet for the cells, which the parse opens anew and empty. False when the parse ended
+    // early (a read or write failed, or the program is ending).
+    bool ParsePage(QIODevice& page, QIODevice& cells);
 
-    // Counts the lines of a text file, letting window events run as it goes.
-    LineCount CountLines(const QString& path);
+    // Counts the lines of a text device from its start, letting window events run as it goes,
+    // and leaves it at its start again. Nothing when it cannot be read to its end.
+    std::optional<int> CountLines(QIODevice& device);
 
     // The program is ending: the parse stops at its next chance to look, leaving its files.
     void abandon() { m_abandoned = true; }
@@ -60,16 +62,14 @@ Q_SIGNALS:
     void entryAppended(int rowCount);
 
 private:
-    enum class Step { Done, Failed };
-
-    Step beginStage(ParseStage stage, const QString& path);
-    Step extractCells();
-    Step buildEntries();
+    bool beginStage(ParseStage stage, QIODevice& device);
+    bool extractCells(QIODevice& page, QIODevice& cells);
+    bool buildEntries(QIODevice& cells);
     bool yieldAndContinue();
 
     ProxyTable& m_table;
     EventYielder& m_yielder;
     QString m_workFolder;
-    int m_maximum = 0; // kept when a file to count is missing, as a progress bar keeps it
+    int m_maximum = 0; // kept when the page file is missing, as a progress bar keeps it
     bool m_abandoned = false;
 };

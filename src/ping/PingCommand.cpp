@@ -16,7 +16,6 @@ PingVerdict PingCommand::ping(const QString& address)
     Ping(m_platform, address, QString(), TimeoutMs, reply);
     PingVerdict verdict;
     verdict.alive = reply.Status == IpStatus::Success;
-    verdict.roundTripTime = reply.RoundTripTime;
     verdict.statusText = IcmpStatusText(reply.Status);
     verdict.message = u"The IP "_s + address + (verdict.alive ? u" Is Alive."_s : u" Is Dead."_s) + u"\r\nDelay: "_s
         + QString::number(reply.RoundTripTime) + u" ms.\r\nStatus: "_s + verdict.statusText;

@@ -10,7 +10,6 @@
 struct PingVerdict
 {
     bool alive = false;
-    qint32 roundTripTime = 0; // milliseconds, as the reply record holds it
     QString statusText;
     QString message; // three lines joined by CR LF: the verdict, the delay and the status
     QString title;

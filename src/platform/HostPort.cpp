@@ -1,5 +1,8 @@
 #include "HostPort.h"
 
+#include "PlainText.h"
+
+#include <QCommandLineParser>
 #include <QHostAddress>
 #include <QUrl>
 
@@ -19,7 +22,7 @@ QString HostPort::authority() const
 std::optional<HostPort> ParseHostPort(const QString& text)
 {
     const bool separators = std::any_of(text.begin(), text.end(), [](QChar c) {
-        return c == u'/' || c == u'?' || c == u'#' || c == u'@' || c.unicode() < 0x21 || c.unicode() == 0x7f;
+        return c == u'/' || c == u'?' || c == u'#' || c == u'@' || c == u' ' || IsControlCharacter(c);
     });
     if (text.isEmpty() || separators || text.endsWith(u':'))
         return std::nullopt;
@@ -40,4 +43,15 @@ std::optional<HostPort> ParseHostPort(const QString& text)
     if (url.port() > 0)
         parsed.port = quint16(url.port());
     return parsed;
+}
+
+std::variant<HostPort, QString> ReadServerOption(const QCommandLineParser& parser, const QCommandLineOption& option,
+                                                 const HostPort& usual)
+{
+    if (!parser.isSet(option))
+        return usual;
+    const QString value = parser.value(option);
+    if (std::optional<HostPort> server = ParseHostPort(value))
+        return *server;
+    return u"invalid --%1 value \"%2\": expected HOST or HOST:PORT"_s.arg(option.names().constLast(), value);
 }

@@ -3,6 +3,10 @@
 #include <QString>
 
 #include <optional>
+#include <variant>
+
+class QCommandLineOption;
+class QCommandLineParser;
 
 // A server named on the command line as HOST or HOST:PORT.
 struct HostPort
@@ -20,3 +24,8 @@ struct HostPort
 // A host name, an IPv4 address or a bracketed IPv6 address, then an optional port from 1 to
 // 65535. Nothing for anything else.
 std::optional<HostPort> ParseHostPort(const QString& text);
+
+// The server a HOST[:PORT] option of a command line names (--site, --whois-server): the usual
+// one when the option is not given; for a malformed value, the reason it is refused.
+std::variant<HostPort, QString> ReadServerOption(const QCommandLineParser& parser, const QCommandLineOption& option,
+                                                 const HostPort& usual);

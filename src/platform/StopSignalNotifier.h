@@ -12,7 +12,8 @@
 // the program answers them where that is safe: in the middle of a fetch or a parse, both of
 // which run the loop, and with its work folder still to remove. The signal handler itself
 // only writes the signal's number to a pipe the loop watches. One at a time; the previous
-// handling of the signals comes back when it is destroyed.
+// handling of the signals comes back when it is destroyed. Where the pipe or the handlers
+// cannot be set up, the signals end the program the usual way.
 class StopSignalNotifier final : public QObject
 {
     Q_OBJECT
@@ -23,10 +24,6 @@ public:
 
     explicit StopSignalNotifier(QObject* parent = nullptr);
     ~StopSignalNotifier() override;
-
-    // False when the pipe or the handlers could not be set up: the signals then end the
-    // program the usual way.
-    bool isValid() const { return m_notifier != nullptr; }
 
 Q_SIGNALS:
     void received(int signalNumber);

@@ -62,16 +62,16 @@ bool WriteAll(QIODevice& device, QByteArrayView bytes)
     return true;
 }
 
-LineReader::LineReader(const QString& path)
-    : m_file(path)
+FileStatus OpenFile(QFile& file, QIODevice::OpenMode mode)
 {
+    if (file.open(mode))
+        return FileStatus::Ok;
+    return file.exists() ? FileStatus::Failed : FileStatus::NotFound;
 }
 
-FileStatus LineReader::open()
+LineReader::LineReader(QIODevice& device)
+    : m_device(device)
 {
-    if (m_file.open(QIODevice::ReadOnly))
-        return FileStatus::Ok;
-    return m_file.exists() ? FileStatus::Failed : FileStatus::NotFound;
 }
 
 bool LineReader::fill()
@@ -80,9 +80,11 @@ bool LineReader::fill()
         m_buffer.remove(0, m_position);
         m_position = 0;
     }
+    // No more room than the device holds: a short page costs no large buffer.
+    const qint64 chunk = std::clamp<qint64>(m_device.bytesAvailable(), 1, ReadChunk);
     const qsizetype kept = m_buffer.size();
-    m_buffer.resize(kept + ReadChunk);
-    const qint64 got = m_file.read(m_buffer.data() + kept, ReadChunk);
+    m_buffer.resize(kept + chunk);
+    const qint64 got = m_device.read(m_buffer.data() + kept, chunk);
     m_buffer.resize(kept + std::max<qint64>(got, 0));
     if (got < 0)
         m_failed = true;
@@ -127,18 +129,9 @@ QByteArrayView LineReader::readLine()
     }
 }
 
-LineWriter::LineWriter(const QString& path, Mode mode)
-    : m_file(path)
-    , m_mode(mode)
+LineWriter::LineWriter(QIODevice& device)
+    : m_device(device)
 {
-}
-
-FileStatus LineWriter::open()
-{
-    const QIODevice::OpenMode how = m_mode == Mode::Append ? QIODevice::Append : QIODevice::Truncate;
-    if (m_file.open(QIODevice::WriteOnly | how))
-        return FileStatus::Ok;
-    return FileStatus::Failed;
 }
 
 bool LineWriter::writeLine(QByteArrayView line)
@@ -150,17 +143,15 @@ bool LineWriter::writeLine(QByteArrayView line)
     return m_ok;
 }
 
-// A write call a line cost more than the line; lines go to the file a chunk at a time.
+// A write call a line cost more than the line; lines go to the device a chunk at a time.
 void LineWriter::writePending()
 {
-    m_ok = m_ok && m_file.write(m_pending) == m_pending.size();
+    m_ok = m_ok && WriteAll(m_device, m_pending);
     m_pending.resize(0);
 }
 
-bool LineWriter::close()
+bool LineWriter::flush()
 {
     writePending();
-    m_ok = m_file.flush() && m_ok;
-    m_file.close();
-    return m_ok && m_file.error() == QFileDevice::NoError;
+    return m_ok;
 }

@@ -25,15 +25,17 @@ FileStatus DeleteMatching(const QString& folder, const QString& pattern);
 // and writing the rest then fails with the system's reason. False when a write failed.
 bool WriteAll(QIODevice& device, QByteArrayView bytes);
 
-// Reads a text file line by line. A line ends at CR LF, at a lone CR or at a lone LF; the line
-// end is not part of the line, and a line end at the very end of the file adds no empty line.
-// Lines are handed out as bytes, however long they are.
+// Opens the file as asked; NotFound when it does not exist.
+FileStatus OpenFile(QFile& file, QIODevice::OpenMode mode);
+
+// Reads text line by line from a device open for reading, from where it stands. A line ends at
+// CR LF, at a lone CR or at a lone LF; the line end is not part of the line, and a line end at
+// the very end adds no empty line. Lines are handed out as bytes, however long they are.
 class LineReader final
 {
 public:
-    explicit LineReader(const QString& path);
+    explicit LineReader(QIODevice& device);
 
-    FileStatus open();
     bool atEnd();
     // Valid until the next call; call only while atEnd() is false.
     QByteArrayView readLine();
@@ -43,32 +45,28 @@ public:
 private:
     bool fill();
 
-    QFile m_file;
+    QIODevice& m_device;
     QByteArray m_buffer;
     qsizetype m_position = 0;
     bool m_pendingLineFeed = false;
     bool m_failed = false;
 };
 
-// Writes lines ended by CR LF; the file is created, emptied or appended to as the mode says.
+// Writes lines ended by CR LF to a device open for writing.
 class LineWriter final
 {
 public:
-    enum class Mode { Truncate, Append };
+    explicit LineWriter(QIODevice& device);
 
-    LineWriter(const QString& path, Mode mode);
-
-    FileStatus open();
-    // Lines may wait in memory until close().
+    // Lines may wait in memory until flush().
     bool writeLine(QByteArrayView line);
-    // Flushes and closes; false when anything written could not reach the file.
-    bool close();
+    // Writes what waits; false when anything written could not reach the device.
+    bool flush();
 
 private:
     void writePending();
 
-    QFile m_file;
+    QIODevice& m_device;
     QByteArray m_pending;
-    Mode m_mode;
     bool m_ok = true;
 };

@@ -21,8 +21,6 @@ public:
     Form5(const HostPort& server, WhoisSession::AddressSource selectedAddress, QWidget* parent = nullptr,
           WhoisLimits limits = {});
 
-    const WhoisSession& session() const { return m_session; }
-
     // However the window is closed, by "&Close", by Escape or by the title bar's close box, the
     // lookup ends with it: no connection outlives the window.
     void done(int result) override;

@@ -2,9 +2,30 @@
 
 #include "FuzzCheck.h"
 #include "PageParser.h"
-#include "PageRules.h"
+
+#include <QRegularExpression>
 
 #include <cstdint>
+
+namespace {
+
+// The page rules read plainly, on Latin-1 text where every byte is one character: a marker line
+// is the row marker with only spaces around it; a line's cell is what lies between its first and
+// second "<td>" (or the end), every "</td>" taken out and the spaces around it trimmed.
+bool IsMarkerText(const QString& line)
+{
+    static const QRegularExpression marker(
+        QRegularExpression::anchoredPattern(QStringLiteral(" *<tr align=\"center\"> *")));
+    return marker.match(line).hasMatch();
+}
+
+QString CellOf(const QString& line)
+{
+    static const QRegularExpression spacesAround(QStringLiteral("\\A +| +\\z"));
+    return line.section(QStringLiteral("<td>"), 1, 1).remove(QStringLiteral("</td>")).remove(spacesAround);
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -28,7 +28,8 @@ public:
 class FakeProxy final : public QTcpServer
 {
 public:
-    enum class Kind { HttpForwarding, HttpForbidden, Socks5, Socks4, Silent, Garbage };
+    // A SOCKS5 proxy tells the address it bound as an IPv4 address, a host name or an IPv6 address.
+    enum class Kind { HttpForwarding, HttpForbidden, Socks5, Socks5ByName, Socks5Ipv6, Socks4, Silent, Garbage };
 
     FakeProxy(Kind kind, const QString& address, quint16 judgePort)
         : m_kind(kind)
@@ -69,16 +70,23 @@ private:
         case Kind::HttpForbidden:
             return got.startsWith("GET ") ? close("HTTP/1.1 403 Forbidden\r\n\r\n") : peer->abort();
         case Kind::Socks5:
+        case Kind::Socks5ByName:
+        case Kind::Socks5Ipv6:
             if (got == QByteArray("\x05\x01\x00", 3))
                 return void(peer->write(QByteArray("\x05\x00", 2)));
             if (got == QByteArray("\x05\x01\x00\x01\x7f\x00\x00\x01", 8) + judgePort)
-                return tunnel(peer, QByteArray("\x05\x00\x00\x01\x00\x00\x00\x00\x00\x00", 10));
+                return tunnel(peer,
+                              QByteArray("\x05\x00\x00", 3)
+                                  + (m_kind == Kind::Socks5           ? QByteArray("\x01\x7f\x00\x00\x01", 5)
+                                         : m_kind == Kind::Socks5Ipv6 ? '\x04' + QByteArray(16, '\x01')
+                                                                      : QByteArray("\x03\x09localhost"))
+                                  + "\xff\xfe");
             return peer->abort();
         case Kind::Socks4:
             if (got.size() < 9 || got.at(0) != 4)
                 return peer->abort();
             if (got.mid(2, 2) != judgePort)
-                return close(QByteArray("\x00\x5b\x00\x00\x00\x00\x00\x00", 8));
+                return close(QByteArray("\x00\x5d\x00\x00\x00\x00\x00\x00", 8)); // the last refusal code
             return tunnel(peer, QByteArray("\x00\x5a\xff\xfe\x7f\x00\x00\x01", 8)); // bound to 127.0.0.1:65534
         case Kind::Silent:
             return;

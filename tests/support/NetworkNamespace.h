@@ -10,18 +10,17 @@
 namespace NetworkNamespace {
 
 inline constexpr auto InsideVariable = "VARNHOLT_INSIDE_NETWORK_NAMESPACE";
-// The setup script exits with this when a command it needs is missing or not permitted.
-inline constexpr int SetupFailed = 77;
 
 struct Run
 {
-    enum class Outcome { Passed, Failed, Unavailable };
-    Outcome outcome = Outcome::Unavailable;
+    bool available = false;
+    bool passed = false;
     QString output;
 };
 
-// The arguments run by the shell in a fresh network namespace, with this test's marker set.
-inline Run RunUnshared(const QString& script, const QStringList& arguments = {})
+// Runs the shell script with the arguments in a fresh network namespace, with this test's
+// marker set. Passed only when it ended normally, with status 0, within a minute.
+inline Run RunUnshared(const QString& script, const QStringList& arguments)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -32,37 +31,43 @@ inline Run RunUnshared(const QString& script, const QStringList& arguments = {})
         QStringLiteral("unshare"),
         QStringList{QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh")}
             + arguments);
-    const bool ran = process.waitForStarted() && process.waitForFinished(60000);
-    const QString output = QString::fromLocal8Bit(process.readAll()) + process.errorString();
-    if (!ran || process.exitStatus() != QProcess::NormalExit || process.exitCode() == SetupFailed)
-        return {Run::Outcome::Unavailable, output};
-    const bool passed = process.exitCode() == 0 && output.contains(QStringLiteral("PASS   : "));
-    return {passed ? Run::Outcome::Passed : Run::Outcome::Failed, output};
+    const bool ended = process.waitForStarted() && process.waitForFinished(60000);
+    const bool crashed = process.exitStatus() == QProcess::CrashExit;
+    const QString how = !ended ? QStringLiteral(", ") + process.errorString()
+        : crashed              ? QStringLiteral(", crashed")
+                               : QString();
+    return {true, ended && !crashed && process.exitCode() == 0,
+            QString::fromLocal8Bit(process.readAll())
+                + QStringLiteral("\n(exit status %1%2)").arg(process.exitCode()).arg(how)};
 }
 
 // Runs the current test row again in a fresh network namespace after the setup commands, through
-// the wrapper given (such as setpriv); unavailable, with the reason, where that is not allowed.
+// the wrapper given (such as setpriv). A probe first runs the setup and the wrapper alone: where
+// it fails, namespaces or what the row needs cannot be had here, and the row is unavailable;
+// once it has passed, whatever the row's own run comes to is its verdict.
 inline Run RunTestFunction(const QStringList& setup, const QStringList& wrapper = {})
 {
-    if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("--net"), QStringLiteral("true")}) != 0)
-        return {Run::Outcome::Unavailable, QStringLiteral("no network namespace can be made here")};
+    const QString script = setup.join(QStringLiteral(" && ")) + QStringLiteral(" && exec \"$@\"");
+    const Run probe = RunUnshared(script, wrapper + QStringList{QStringLiteral("true")});
+    if (!probe.passed)
+        return {false, false, QStringLiteral("this system cannot give the row its network: ") + probe.output};
     QString testCase = QString::fromLatin1(QTest::currentTestFunction());
     if (QTest::currentDataTag())
         testCase += u':' + QString::fromLatin1(QTest::currentDataTag());
-    return RunUnshared(
-        QStringLiteral("{ %1; } || exit %2; exec \"$@\"").arg(setup.join(QStringLiteral(" && "))).arg(SetupFailed),
-        wrapper + QStringList{QCoreApplication::applicationFilePath(), testCase});
+    Run row = RunUnshared(script, wrapper + QStringList{QCoreApplication::applicationFilePath(), testCase});
+    row.passed = row.passed && row.output.contains(QStringLiteral(", 0 skipped,")); // a skip there ran nothing
+    return row;
 }
 
 } // namespace NetworkNamespace
 
 // Where the test is not yet inside its namespace, runs it there and ends here with the
 // child's verdict; inside, the test goes on.
-#define VARNHOLT_RUN_IN_NETWORK_NAMESPACE(...)                                                   \
-    if (!qEnvironmentVariableIsSet(NetworkNamespace::InsideVariable)) {                          \
-        const NetworkNamespace::Run run = NetworkNamespace::RunTestFunction(__VA_ARGS__);        \
-        if (run.outcome == NetworkNamespace::Run::Outcome::Unavailable)                          \
-            QSKIP(qPrintable(run.output));                                                       \
-        QVERIFY2(run.outcome == NetworkNamespace::Run::Outcome::Passed, qPrintable(run.output)); \
-        return;                                                                                  \
+#define VARNHOLT_RUN_IN_NETWORK_NAMESPACE(...)                                            \
+    if (!qEnvironmentVariableIsSet(NetworkNamespace::InsideVariable)) {                   \
+        const NetworkNamespace::Run run = NetworkNamespace::RunTestFunction(__VA_ARGS__); \
+        if (!run.available)                                                               \
+            QSKIP(qPrintable(run.output));                                                \
+        QVERIFY2(run.passed, qPrintable(run.output));                                     \
+        return;                                                                           \
     }
