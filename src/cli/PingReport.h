@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CliArguments.h"
+#include "CliCommand.h"
 
 class Console;
 class IcmpLibrary;
@@ -10,4 +10,24 @@ class SocketLibrary;
 // a message box is printed on standard output, one line for each of its lines; anything the
 // ping had to say before it (the system allows no ICMP socket, the socket library failed)
 // goes to standard error. Alive is 0, dead is 1.
-int RunPing(const PingRequest& request, Console& console, IcmpLibrary& icmp, SocketLibrary& sockets);
+class PingReport final : public CliCommand
+{
+public:
+    PingReport(Console& console, IcmpLibrary& icmp, SocketLibrary& sockets);
+
+    QString name() const override;
+    QString synopsis() const override;
+    QString help() const override;
+    QList<QCommandLineOption> options() const override { return {}; }
+    std::optional<QString> read(const QCommandLineParser& parsed) override;
+    int run() override;
+    // The echo blocks for half a second at most: a stop signal ends the program the usual way.
+    bool takesStopSignals() const override { return false; }
+    void interrupt() override {}
+
+private:
+    Console& m_console;
+    IcmpLibrary& m_icmp;
+    SocketLibrary& m_sockets;
+    QString m_address;
+};

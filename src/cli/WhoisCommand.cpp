@@ -1,8 +1,11 @@
 #include "WhoisCommand.h"
 
+#include "AddressArgument.h"
 #include "Console.h"
 #include "ExitStatus.h"
 #include "PlainText.h"
+
+#include <QCommandLineParser>
 
 #include <chrono>
 
@@ -18,27 +21,62 @@ bool HasEnded(WhoisSession::State state)
 
 } // namespace
 
-WhoisCommand::WhoisCommand(WhoisRequest request, Console& console, WhoisLimits limits)
-    : m_request(std::move(request))
-    , m_console(console)
+WhoisCommand::WhoisCommand(Console& console, WhoisLimits limits)
+    : m_console(console)
     , m_limits(limits)
-    , m_session(
-          m_request.server, [address = m_request.address] { return std::optional<QString>(address); }, limits)
 {
-    connect(&m_session, &WhoisSession::appended, this, &WhoisCommand::onAppended);
+}
+
+QString WhoisCommand::name() const
+{
+    return u"whois"_s;
+}
+
+QString WhoisCommand::synopsis() const
+{
+    return u"ADDRESS [--whois-server HOST[:PORT]]"_s;
+}
+
+QString WhoisCommand::help() const
+{
+    return uR"(prints the whois transcript for ADDRESS as it arrives
+  --whois-server HOST[:PORT]  ask HOST instead of whois.arin.net (port 43)
+)"_s;
+}
+
+QList<QCommandLineOption> WhoisCommand::options() const
+{
+    return {m_whoisServer};
+}
+
+std::optional<QString> WhoisCommand::read(const QCommandLineParser& parsed)
+{
+    const std::optional<QString> address = OneAddress(parsed.positionalArguments());
+    if (!address)
+        return u"whois needs one ADDRESS"_s;
+    const std::variant<HostPort, QString> server =
+        ReadServerOption(parsed, m_whoisServer, {QString::fromLatin1(WhoisSession::DefaultServerHost), {}});
+    if (const auto* refused = std::get_if<QString>(&server))
+        return *refused;
+    m_request = {*address, std::get<HostPort>(server)};
+    return std::nullopt;
 }
 
 int WhoisCommand::run()
 {
-    m_session.start();
-    if (!HasEnded(m_session.state()))
+    m_session.emplace(
+        m_request.server, [address = m_request.address] { return std::optional<QString>(address); }, m_limits);
+    connect(&*m_session, &WhoisSession::appended, this, &WhoisCommand::onAppended);
+    m_session->start();
+    if (!HasEnded(m_session->state()))
         return m_loop.exec();
     return endingStatus();
 }
 
 void WhoisCommand::interrupt()
 {
-    m_session.close();
+    if (m_session)
+        m_session->close();
     m_loop.exit(ExitStatus::Stopped);
 }
 
@@ -49,17 +87,17 @@ void WhoisCommand::onAppended(const QString& piece)
     // control pictures, and so does this.
     if (!m_console.writeOut(DisplayText(piece).toUtf8())) {
         m_console.tell(u"cannot write to standard output: "_s + m_console.outError());
-        m_session.close();
+        m_session->close();
         m_loop.exit(ExitStatus::FileFailure);
         return;
     }
-    if (HasEnded(m_session.state()) && m_loop.isRunning())
+    if (HasEnded(m_session->state()) && m_loop.isRunning())
         m_loop.exit(endingStatus());
 }
 
 int WhoisCommand::endingStatus()
 {
-    switch (m_session.state()) {
+    switch (m_session->state()) {
     case WhoisSession::State::Ended:
         return ExitStatus::Done;
     case WhoisSession::State::TimedOut:

@@ -1,17 +1,14 @@
-#include "CheckCommand.h"
-#include "CliArguments.h"
+#include "CommandLine.h"
 #include "Console.h"
 #include "ConsolePrompter.h"
 #include "EventYielder.h"
 #include "ExitStatus.h"
-#include "HarvestCommand.h"
 #include "HttpPageFetcher.h"
 #include "LinuxIcmpLibrary.h"
 #include "LinuxSocketLibrary.h"
-#include "PingReport.h"
 #include "RawSocketPrivilege.h"
 #include "StopSignalNotifier.h"
-#include "WhoisCommand.h"
+#include "VarnholtCommands.h"
 
 #include <QCoreApplication>
 
@@ -29,9 +26,10 @@ int Answer(const PrintedAnswer& answer, Console& console)
 // Ctrl+C, SIGTERM and SIGHUP each come to the command as one Ctrl+C. A command they stopped
 // ends with 128 + the number of the first of them, as a shell reports a program that signal
 // ended: 130 for Ctrl+C, 143 for SIGTERM, 129 for SIGHUP.
-template <typename Command>
-int RunStoppable(Command& command)
+int RunStoppable(CliCommand& command)
 {
+    if (!command.takesStopSignals())
+        return command.run();
     const StopSignalNotifier stopSignals;
     int first = 0;
     QObject::connect(&stopSignals, &StopSignalNotifier::received, &stopSignals, [&command, &first](int signalNumber) {
@@ -41,38 +39,6 @@ int RunStoppable(Command& command)
     });
     const int status = command.run();
     return status == ExitStatus::Stopped && first != 0 ? 128 + first : status;
-}
-
-int Harvest(const HarvestRequest& request, Console& console)
-{
-    HttpPageFetcher fetcher;
-    ThrottledEventYielder yielder;
-    HarvestCommand command(request, console, fetcher, yielder);
-    return RunStoppable(command);
-}
-
-int Check(const CheckRequest& request, Console& console)
-{
-    CheckCommand command(request, console);
-    // Until the lists are read, a stop signal ends the program the usual way: nothing is
-    // checked yet, and a read that waits on a terminal or a pipe could not be stopped otherwise.
-    if (!command.readLists())
-        return ExitStatus::Usage;
-    return RunStoppable(command);
-}
-
-int Whois(const WhoisRequest& request, Console& console)
-{
-    WhoisCommand command(request, console);
-    return RunStoppable(command);
-}
-
-int Ping(const PingRequest& request, Console& console)
-{
-    ConsolePrompter prompter(console);
-    LinuxIcmpLibrary icmp(prompter);
-    LinuxSocketLibrary sockets;
-    return RunPing(request, console, icmp, sockets);
 }
 
 } // namespace
@@ -87,16 +53,17 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(VARNHOLT_VERSION));
 
     Console console;
-    const CliRequest request = ParseCliArguments(QCoreApplication::arguments());
-    if (const auto* answer = std::get_if<PrintedAnswer>(&request))
+    HttpPageFetcher fetcher;
+    ThrottledEventYielder yielder;
+    ConsolePrompter prompter(console);
+    LinuxIcmpLibrary icmp(prompter);
+    LinuxSocketLibrary sockets;
+    CommandLine commandLine(VarnholtCommands(console, {fetcher, yielder, icmp, sockets}));
+    const std::variant<CliCommand*, PrintedAnswer> read = commandLine.read(QCoreApplication::arguments());
+    if (const auto* answer = std::get_if<PrintedAnswer>(&read))
         return Answer(*answer, console);
-    if (const auto* harvest = std::get_if<HarvestRequest>(&request))
-        return Harvest(*harvest, console);
-    if (const auto* check = std::get_if<CheckRequest>(&request))
-        return Check(*check, console);
-    if (const auto* whois = std::get_if<WhoisRequest>(&request))
-        return Whois(*whois, console);
-    if (const auto* ping = std::get_if<PingRequest>(&request))
-        return Ping(*ping, console);
-    return ExitStatus::Usage;
+    CliCommand& command = *std::get<CliCommand*>(read);
+    if (const std::optional<int> status = command.prepare())
+        return *status;
+    return RunStoppable(command);
 }

@@ -67,6 +67,7 @@ FetchResult HttpPageFetcher::fetch(const QUrl& address, QIODevice& sink)
     m_reply.clear();
 
     FetchResult fetched = result();
+    fetched.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (m_abort == Abort::None && reply->error() != QNetworkReply::NoError && !IsHttpStatusError(*reply)) {
         fetched.ok = false;
         fetched.error = reply->errorString();
@@ -106,15 +107,15 @@ FetchResult HttpPageFetcher::result() const
 {
     switch (m_abort) {
     case Abort::None:
-        return {true, QString()};
+        return {true, QString(), 0};
     case Abort::TimedOut:
-        return {false, tr("The request timed out.")};
+        return {false, tr("The request timed out."), 0};
     case Abort::TooLarge:
-        return {false, tr("The page is larger than %1 bytes.").arg(m_largestBody)};
+        return {false, tr("The page is larger than %1 bytes.").arg(m_largestBody), 0};
     case Abort::SinkFailed:
-        return {false, tr("The page could not be stored.")};
+        return {false, tr("The page could not be stored."), 0};
     case Abort::Cancelled:
-        return {false, tr("The transfer was cancelled.")};
+        return {false, tr("The transfer was cancelled."), 0};
     }
     return {};
 }

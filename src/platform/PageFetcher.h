@@ -9,6 +9,7 @@ struct FetchResult
 {
     bool ok = false;
     QString error; // why the fetch failed; empty when it succeeded
+    int status = 0; // the HTTP status the body came with
 };
 
 // Fetches one document with an HTTP GET and returns when it has arrived or failed. Every

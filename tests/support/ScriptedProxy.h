@@ -100,6 +100,8 @@ private:
             return answer("405 Method Not Allowed", {});
         if (m_kind == Kind::Basic && !head.contains("\r\nProxy-Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"))
             return answer("407 Proxy Authentication Required", {});
+        if (QHostAddress(target.host()) == serverAddress() && target.port() == serverPort())
+            return answer("508 Loop Detected", {}); // asked for itself, as a check without a judge does
         head.replace(requestLine.value(1), target.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority));
         if (m_kind == Kind::RelayVia)
             head += "Via: 1.1 scripted\r\n";
@@ -144,7 +146,8 @@ private:
     {
         m_pending.remove(client);
         disconnect(client, &QTcpSocket::readyRead, nullptr, nullptr);
-        client->write(reply);
+        if (!reply.isEmpty())
+            client->write(reply);
         auto* target = new QTcpSocket(client);
         target->bind(QHostAddress(m_exit));
         connect(target, &QTcpSocket::readyRead, client, [this, client, target] {
@@ -161,9 +164,17 @@ private:
             if (m_kind != Kind::Drip)
                 client->disconnectFromHost();
         });
-        connect(client, &QTcpSocket::readyRead, target, [client, target] { target->write(client->readAll()); });
+        const auto pass = [client, target] {
+            if (target->state() == QAbstractSocket::ConnectedState)
+                target->write(client->readAll());
+        };
+        connect(client, &QTcpSocket::readyRead, target, pass);
+        connect(target, &QTcpSocket::connected, target, [target, first, pass] {
+            if (!first.isEmpty())
+                target->write(first);
+            pass();
+        });
         target->connectToHost(address, port);
-        target->write(first);
     }
 
     Kind m_kind;
