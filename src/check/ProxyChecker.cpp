@@ -5,6 +5,8 @@
 
 #include <QMetaObject>
 
+using namespace Qt::StringLiterals;
+
 ProxyChecker::ProxyChecker(ProbeSettings settings, std::optional<Judge> judge, int jobs, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
@@ -29,7 +31,15 @@ void ProxyChecker::start(std::span<const ProxyRecord> list)
 {
     if (m_engine)
         return;
-    m_engine = std::make_unique<ProbeEngine>();
+    // The engine's event loop and thread need descriptors and memory of their own.
+    try {
+        m_engine = std::make_unique<ProbeEngine>();
+    } catch (const std::system_error& error) {
+        const QString reason = u"this machine cannot start the check: "_s + QString::fromLocal8Bit(error.what());
+        QMetaObject::invokeMethod(
+            this, [this, reason] { Q_EMIT finished(CheckEnding::LocalShortage, reason); }, Qt::QueuedConnection);
+        return;
+    }
     m_run = std::make_shared<CheckRun>(m_engine->context(), list, m_settings, m_judge, m_jobs, *m_mailbox);
     m_engine->post([run = m_run] { run->start(); });
 }

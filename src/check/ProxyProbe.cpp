@@ -15,6 +15,12 @@ namespace {
 
 const auto TimedOut = u"timed out"_s;
 
+// Asio tells the system's errors in a category of its own.
+bool IsShortage(const std::error_code& error)
+{
+    return error.category() == asio::error::get_system_category() && IsLocalShortage(error.value());
+}
+
 QString Text(const std::error_code& error)
 {
     return QString::fromStdString(error.message());
@@ -72,6 +78,16 @@ void ProxyProbe::begin()
         return nextTry();
     }
     arm(timeLeft());
+    // The resolver's own thread starts with the first name looked up.
+    try {
+        startResolving();
+    } catch (const std::system_error& failure) {
+        finishShort(failure.code());
+    }
+}
+
+void ProxyProbe::startResolving()
+{
     m_resolver.async_resolve(m_target.host.toStdString(), std::to_string(m_target.port),
                              guarded([this](const std::error_code& failure, const auto& endpoints) {
                                  if (failure || endpoints.empty()) {
@@ -106,7 +122,7 @@ void ProxyProbe::nextTry()
     if (!error)
         m_socket.non_blocking(true, error);
     if (error) {
-        if (IsLocalShortage(error))
+        if (IsShortage(error))
             return finishShort(error);
         m_outcome.result.reason = Text(error);
         return finish();
@@ -130,7 +146,7 @@ void ProxyProbe::arm(steady_clock::duration wait)
 
 void ProxyProbe::onConnected(const std::error_code& error)
 {
-    if (error && IsLocalShortage(error))
+    if (error && IsShortage(error))
         return finishShort(error);
     if (error && !m_connectedOnce) {
         m_outcome.result.reason = Text(error);

@@ -62,6 +62,7 @@ private:
     enum class Stage { Connecting, Handshake, Answer };
 
     void begin();
+    void startResolving();
     void nextTry();
     void arm(std::chrono::steady_clock::duration wait);
     void onConnected(const std::error_code& error);

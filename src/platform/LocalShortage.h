@@ -1,13 +1,12 @@
 #pragma once
 
-#include <system_error>
+#include <cerrno>
 
-// Whether an error tells of this machine running short — of open files, buffer space, memory or
-// local ports — rather than of the host at the other end: a probe that meets one has learned
-// nothing of its proxy.
-inline bool IsLocalShortage(const std::error_code& error)
+// Whether a system error (an errno value) tells of this machine running short — of open files,
+// buffer space, memory or local ports — rather than of the host at the other end: a probe that
+// meets one has learned nothing of its proxy.
+inline bool IsLocalShortage(int systemError)
 {
-    return error == std::errc::too_many_files_open || error == std::errc::too_many_files_open_in_system
-        || error == std::errc::no_buffer_space || error == std::errc::not_enough_memory
-        || error == std::errc::address_not_available;
+    return systemError == EMFILE || systemError == ENFILE || systemError == ENOBUFS || systemError == ENOMEM
+        || systemError == EADDRNOTAVAIL;
 }

@@ -5,8 +5,12 @@
 #include "TunnelHandshake.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -73,6 +77,8 @@ private Q_SLOTS:
     void judgesWhatComesBack();
     void stopsWhenTheJudgeFails();
     void atMostJobsAtOnce();
+    void aShortageHereIsNoVerdict_data();
+    void aShortageHereIsNoVerdict();
 
 private:
     JudgeServer m_judge;
@@ -267,6 +273,37 @@ void TstProxyCheck::atMostJobsAtOnce()
                     u"socks4a://"_s + silent.line()}),
              (QStringList{u"0 reachable - - -: timed out"_s, u"1 none - - -: Connection refused"_s,
                           u"2 reachable - - -: timed out"_s, u"3 reachable - - -: timed out"_s}));
+}
+
+void TstProxyCheck::aShortageHereIsNoVerdict_data()
+{
+    QTest::addColumn<int>("spareFiles"); // what this process may still open
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("a few: checked a few at a time") << 12 << QString();
+    QTest::newRow("none: the check cannot go on") << 0 << u"this machine"_s;
+}
+
+// Every probe is refused at once, so a descriptor is free again soon after it is taken.
+void TstProxyCheck::aShortageHereIsNoVerdict()
+{
+    QFETCH(int, spareFiles);
+    QFETCH(QString, ending);
+    const QString closed = u"127.0.0.1:"_s + QString::number(ClosedLoopbackPort());
+    ProxyChecker checker({1500ms}, {}, 64);
+    QSignalSpy lowered(&checker, &ProxyChecker::jobsLowered);
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    const rlimit before = limit;
+    limit.rlim_cur = rlim_t(QDir(u"/proc/self/fd"_s).entryList(QDir::Files | QDir::System).size() + spareFiles);
+    QVERIFY(setrlimit(RLIMIT_NOFILE, &limit) == 0);
+    QString ended;
+    const QStringList told = Check(checker, QStringList(40, closed), &ended);
+    setrlimit(RLIMIT_NOFILE, &before);
+    QVERIFY2(ended.startsWith(ending), qPrintable(ended));
+    const QStringList refused = told.isEmpty() ? QStringList() : QStringList(40, u"none - - -: Connection refused"_s);
+    QCOMPARE(QStringList(told).replaceInStrings(QRegularExpression(u"^\\d+ "_s), QString()), refused);
+    if (ending.isEmpty())
+        QVERIFY(!lowered.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TstProxyCheck)

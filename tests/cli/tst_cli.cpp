@@ -160,6 +160,7 @@ private:
     ScriptedProxy m_via{ScriptedProxy::Kind::RelayVia, u"127.0.0.7"_s, u"127.0.0.6"_s};
     ScriptedProxy m_telling{ScriptedProxy::Kind::RelayForwardedFor, u"127.0.0.8"_s, u"127.0.0.6"_s};
     const QString m_gradedList = m_folder.filePath(u"graded.txt"_s);
+    const QString m_slowFirst = m_folder.filePath(u"slow-first.txt"_s);
 };
 
 void TstCli::initTestCase()
@@ -179,6 +180,7 @@ void TstCli::initTestCase()
         + m_socks.line(u"\t"_s).toUtf8() + "\tSOCKS5\tItaly\t2 min ago\r\n" + m_web.line(u" -> "_s).toUtf8() + "\r\n";
     QVERIFY(WriteFile(m_list, m_listed));
     QVERIFY(WriteFile(m_slowList, (m_http.line() + u'\n' + m_silent.line()).toUtf8()));
+    QVERIFY(WriteFile(m_slowFirst, m_silent.line().toUtf8() + '\n' + m_listed));
     QVERIFY(WriteFile(m_gradedList, (m_http.line() + u'\n' + m_via.line() + u'\n' + m_telling.line()).toUtf8()));
 }
 
@@ -319,6 +321,10 @@ void TstCli::endsAsAScriptExpects_data()
     row("list cannot be read", u"check /nonexistent/list.txt"_s, {},
         "varnholt-cli: cannot read /nonexistent/list.txt: No such file or directory\n", 2);
     row("Ctrl+C prints the checks so far", u"check -q --timeout=60 "_s + m_slowList, http, {}, 130, {SIGINT});
+    // The silent proxy's line waits for its time-out; the checking of the others does not.
+    row("list order, a slow proxy first", u"check -q --jobs=2 --timeout=1 --require=reachable "_s + m_slowFirst,
+        (m_silent.line() + u"\r\n"_s).toUtf8() + reachable,
+        QByteArray(skipped).replace("(standard input):3", m_slowFirst.toUtf8() + ":4"), 0);
     row("a judge of our own until SIGTERM", u"judge"_s, "http://127.0.0.1:#/\n", {}, 0, {SIGTERM});
     row("a judge on an address in use", u"judge --listen 127.0.0.1:"_s + QString::number(m_whois.serverPort()), {},
         "varnholt-cli: cannot listen on 127.0.0.1:" + QByteArray::number(m_whois.serverPort())
