@@ -11,6 +11,7 @@
 #include "NullPrompters.h"
 #include "RecordingDialogRunner.h"
 #include "RecordingPrompter.h"
+#include "Twips.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -56,6 +57,7 @@ private Q_SLOTS:
     void inputDuringAFetchIsTakenAtOnce_data();
     void inputDuringAFetchIsTakenAtOnce();
     void everyWindowIsNamedAndCentred();
+    void anEnlargedWindowGivesTheRoomToTheTable();
     void detailsAndAboutShowPlainTextAndCloseOnlyByOk();
     void stopSignalIsAQuit();
 
@@ -191,6 +193,33 @@ void TstForm1::everyWindowIsNamedAndCentred()
     QTest::mouseDClick(m_window->findChild<QAbstractItemView*>()->viewport(), Qt::LeftButton);
     QCOMPARE(unnamed.join(u", "_s), QString());
     QCOMPARE(m_dialogs.captions.size(), 4);
+}
+
+// The controls below the table keep their distance to the bottom edge and their places across,
+// apart from each other; the window never gets smaller than it opened.
+void TstForm1::anEnlargedWindowGivesTheRoomToTheTable()
+{
+    const QWidget* table = m_window->findChild<QAbstractItemView*>();
+    const QList<QWidget*> controls = m_window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    const auto places = [&controls] {
+        QList<QRect> places;
+        for (const QWidget* control : controls)
+            places.append(control->geometry());
+        return places;
+    };
+    QCOMPARE(m_window->size(), TwipsSize(7455, 3945));
+    const QList<QRect> opened = places();
+    QList<QRect> enlarged;
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        enlarged.append(controls[i] == table ? opened[i].adjusted(0, 0, 400, 300) : opened[i].translated(0, 300));
+        for (qsizetype j = 0; j < i; ++j)
+            QVERIFY(!enlarged[i].intersects(enlarged[j]));
+    }
+    m_window->resize(m_window->size() + QSize(400, 300));
+    QCOMPARE(places(), enlarged);
+    m_window->resize(100, 100);
+    QCOMPARE(m_window->size(), TwipsSize(7455, 3945));
+    QCOMPARE(places(), opened);
 }
 
 void TstForm1::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
