@@ -25,6 +25,9 @@
 #include <QTest>
 #include <qpa/qwindowsysteminterface.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 
 using namespace Qt::StringLiterals;
@@ -59,6 +62,7 @@ private Q_SLOTS:
     void everyWindowIsNamedAndCentred();
     void anEnlargedWindowGivesTheRoomToTheTable();
     void detailsAndAboutShowPlainTextAndCloseOnlyByOk();
+    void stopSignalIsAQuit_data();
     void stopSignalIsAQuit();
 
 private:
@@ -251,14 +255,49 @@ void TstForm1::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
     QVERIFY(!about.isVisible());
 }
 
-// SIGTERM, as the end of the desktop session sends it, ends the real program as Quit does.
+void TstForm1::stopSignalIsAQuit_data()
+{
+    QTest::addColumn<bool>("runtimeFolder"); // XDG_RUNTIME_DIR names one, besides TMPDIR
+    QTest::addColumn<bool>("asNobody"); // with the capability the package gives: secure mode
+    QTest::addColumn<QString>("madeIn"); // runtime, temp, or a path
+    QTest::newRow("in the session's runtime folder") << true << false << u"runtime"_s;
+    QTest::newRow("in TMPDIR without one") << false << false << u"temp"_s;
+    QTest::newRow("secure mode keeps the runtime folder") << true << true << u"runtime"_s;
+    QTest::newRow("secure mode drops TMPDIR") << false << true << u"/tmp"_s;
+}
+
+// SIGTERM, as the end of the desktop session sends it, ends the real program as Quit does, and
+// its work folder, made where the session tells, goes with it.
 void TstForm1::stopSignalIsAQuit()
 {
+    QFETCH(bool, runtimeFolder);
+    QFETCH(bool, asNobody);
+    QFETCH(QString, madeIn);
+    QTemporaryDir runtime;
     QTemporaryDir temp;
-    const auto workFolders = [&temp] { return QDir(temp.path()).entryList({u"varnholt-*"_s}, QDir::Dirs).size(); };
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"TMPDIR"_s, temp.path());
+    environment.remove(u"XDG_RUNTIME_DIR"_s);
+    if (runtimeFolder)
+        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+    QStringList command{QStringLiteral(VARNHOLT_PATH)};
+    if (asNobody) {
+        if (::geteuid() != 0)
+            QSKIP("only root can give a copy of the program a capability and start it as nobody");
+        command = QStringList{u"setpriv"_s, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                              temp.filePath(u"varnholt"_s)};
+        QVERIFY(QFile::copy(QStringLiteral(VARNHOLT_PATH), command.constLast()));
+        QVERIFY(::chmod(QFile::encodeName(temp.path()).constData(), 0755) == 0
+                && ::chown(QFile::encodeName(runtime.path()).constData(), 65534, 65534) == 0);
+        if (QProcess::execute(u"setcap"_s, {u"cap_net_raw+p"_s, command.constLast()}) != 0)
+            QSKIP("setcap cannot give a file a capability here");
+    }
+    const QString root = madeIn == u"runtime"_s ? runtime.path() : madeIn == u"temp"_s ? temp.path() : madeIn;
     QProcess window;
-    window.setEnvironment(QProcess::systemEnvironment() << u"TMPDIR="_s + temp.path());
-    window.start(QStringLiteral(VARNHOLT_PATH), QStringList()); // it fetches nothing until asked
+    window.setProcessEnvironment(environment);
+    window.start(command.takeFirst(), command); // it fetches nothing until asked
+    const QString name = u"varnholt-%1-*"_s.arg(window.processId());
+    const auto workFolders = [&root, &name] { return QDir(root).entryList({name}, QDir::Dirs).size(); };
     // The work folder is made once the program is set to take the signal.
     QVERIFY(QTest::qWaitFor([&workFolders] { return workFolders() == 1; }, 60000));
     ::kill(pid_t(window.processId()), SIGTERM);
