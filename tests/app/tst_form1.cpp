@@ -62,6 +62,7 @@ private Q_SLOTS:
     void everyWindowIsNamedAndCentred();
     void anEnlargedWindowGivesTheRoomToTheTable();
     void detailsAndAboutShowPlainTextAndCloseOnlyByOk();
+    void noWindowSystemIsToldInALine();
     void stopSignalIsAQuit_data();
     void stopSignalIsAQuit();
 
@@ -253,6 +254,22 @@ void TstForm1::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
     QVERIFY(about.isVisible());
     QTest::mouseClick(about.findChild<QPushButton*>(), Qt::LeftButton);
     QVERIFY(!about.isVisible());
+}
+
+// Qt would abort with advice to reinstall the program; the program names the platform and why.
+void TstForm1::noWindowSystemIsToldInALine()
+{
+    QProcess window;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"absent"_s);
+    window.setProcessEnvironment(environment);
+    window.start(QStringLiteral(VARNHOLT_PATH), QStringList());
+    QVERIFY(window.waitForFinished(60000));
+    const QString told = QString::fromLocal8Bit(window.readAllStandardError());
+    QVERIFY2(told.startsWith(u"varnholt: cannot open a window: "_s) && told.contains(u"\"absent\""_s)
+                 && told.count(u'\n') == 1 && told.endsWith(u'\n'),
+             qPrintable(told));
+    QCOMPARE((QList<int>{window.exitStatus(), window.exitCode()}), (QList<int>{QProcess::NormalExit, 1}));
 }
 
 void TstForm1::stopSignalIsAQuit_data()
