@@ -15,10 +15,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The window opens at this size and never shrinks below it; what it gains goes to the table.
+QSize DesignedSize()
+{
+    return TwipsSize(7455, 3945);
+}
 
 template <typename Widget>
 Widget* Place(Widget* widget, const QString& name, QRect twipsRect)
@@ -47,8 +54,9 @@ Form1::Form1(Services services, Settings settings, QWidget* parent)
     setObjectName(u"Form1"_s);
     setWindowTitle(u"Varnholt Proxy List Extractor v"_s + QStringLiteral(VARNHOLT_VERSION));
     setFont(WindowFont());
-    setFixedSize(TwipsSize(7455, 3945));
     createControls();
+    resize(DesignedSize());
+    setMinimumSize(DesignedSize());
     arrangeTabOrder();
     showHarvest();
     CentreOnScreen(*this);
@@ -92,6 +100,12 @@ void Form1::createControls()
     connect(m_command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(m_command5, &QPushButton::clicked, this, &Form1::Command5_Click);
     connect(m_command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+
+    m_designedListSize = m_list->size();
+    const QList<QWidget*> belowTable{m_label1,   m_text2,    m_p2,       m_label2,   m_text1,    m_p1,
+                                     m_command1, m_command3, m_command6, m_command2, m_command4, m_command5};
+    for (QWidget* control : belowTable)
+        m_belowTable.emplace_back(control, control->pos());
 }
 
 void Form1::arrangeTabOrder()
@@ -140,6 +154,18 @@ void Form1::showEnding(HarvestEnding ending)
         return;
     m_p1->setCaption(verdict);
     m_p2->setCaption(verdict);
+}
+
+// The table takes the room the window gains; the controls below it keep their distance to the
+// bottom edge and their places across. A window system that forces a smaller window cuts the
+// controls off rather than piling them on the table.
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const QSize gained = (event->size() - DesignedSize()).expandedTo(QSize(0, 0));
+    m_list->resize(m_designedListSize + gained);
+    for (const auto& [control, designed] : m_belowTable)
+        control->move(designed + QPoint(0, gained.height()));
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -6,7 +6,11 @@
 #include "ProxyTable.h"
 #include "WhoisSession.h"
 
+#include <QPoint>
 #include <QWidget>
+
+#include <utility>
+#include <vector>
 
 class CaptionedProgressBar;
 class DialogRunner;
@@ -66,6 +70,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void createControls();
@@ -102,4 +107,9 @@ private:
     QPushButton* m_command2 = nullptr;
     QPushButton* m_command4 = nullptr;
     QPushButton* m_command5 = nullptr;
+
+    // The table's size and the places of the controls below it at the window's first size; a
+    // larger window adds what it gains to them.
+    QSize m_designedListSize;
+    std::vector<std::pair<QWidget*, QPoint>> m_belowTable;
 };

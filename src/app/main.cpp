@@ -2,9 +2,9 @@
 #include "HostPort.h"
 #include "RawSocketPrivilege.h"
 #include "StopSignalNotifier.h"
+#include "WindowSystem.h"
 #include "WorkFolder.h"
 
-#include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QTextStream>
@@ -95,7 +95,7 @@ int main(int argc, char* argv[])
         return *commandLine.exitCode;
     const Options& options = *commandLine.options;
 
-    QApplication app(argc, argv);
+    const std::unique_ptr<QApplication> application = OpenWindowSystem(argc, argv);
     QGuiApplication::setDesktopFileName(u"varnholt"_s);
     QApplication::setWindowIcon(QIcon(u":/varnholt/varnholt.svg"_s));
 
@@ -114,7 +114,7 @@ int main(int argc, char* argv[])
     Form1 window(
         desktop.services(),
         {workFolder.path(), QCoreApplication::applicationDirPath(), options.site.authority(), options.whoisServer});
-    QObject::connect(&window, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&window, &Form1::endRequested, application.get(), [] { QCoreApplication::exit(0); });
     QObject::connect(&stopSignals, &StopSignalNotifier::received, &window, &QWidget::close);
     window.show();
     return QApplication::exec();

@@ -3,6 +3,7 @@
 #include "UniqueFd.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <dirent.h>
@@ -72,6 +73,14 @@ bool RemoveIfStale(int root, const QByteArray& name, pid_t maker)
 }
 
 } // namespace
+
+QString WorkFolderRoot()
+{
+    const QFileInfo runtime(qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    if (runtime.isAbsolute() && runtime.isDir() && runtime.ownerId() == ::geteuid())
+        return runtime.filePath();
+    return QDir::tempPath();
+}
 
 WorkFolder::WorkFolder(const QString& tempRoot)
     // QTemporaryDir makes it with mode 0700 and fills in the Xs.

@@ -4,6 +4,12 @@
 #include <QString>
 #include <QTemporaryDir>
 
+// Where the work folders are made: the session's runtime folder, $XDG_RUNTIME_DIR, when it names
+// a folder of this user's; else the temporary folder. The runtime folder is private to the user,
+// and the C library keeps it for a program that starts in secure mode, as one installed with a
+// file capability does, where it drops $TMPDIR.
+QString WorkFolderRoot();
+
 // The program's private folder for its temporary page and cell files: made at start, readable
 // by the user alone, removed with everything in it when the program ends, by a quit or by a
 // stop signal. The sweep of "*.tmp" files after each page is confined to it, so no file of the
@@ -12,7 +18,7 @@
 class WorkFolder final
 {
 public:
-    explicit WorkFolder(const QString& tempRoot = QDir::tempPath());
+    explicit WorkFolder(const QString& tempRoot = WorkFolderRoot());
 
     bool isValid() const { return m_dir.isValid(); }
     QString errorString() const { return m_dir.errorString(); }

@@ -13,6 +13,7 @@
 #include "SaveFilePrompter.h"
 #include "ScriptedHttpServer.h"
 #include "UrlOpener.h"
+#include "Twips.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -26,6 +27,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <qpa/qwindowsysteminterface.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -72,7 +76,10 @@ private Q_SLOTS:
     void inputDuringAFetchIsTakenAtOnce_data();
     void inputDuringAFetchIsTakenAtOnce();
     void everyWindowIsNamedAndCentred();
+    void anEnlargedWindowGivesTheRoomToTheTable();
     void detailsAndAboutShowPlainTextAndCloseOnlyByOk();
+    void noWindowSystemIsToldInALine();
+    void stopSignalIsAQuit_data();
     void stopSignalIsAQuit();
 
 private:
@@ -231,6 +238,33 @@ void TstWindows::everyWindowIsNamedAndCentred()
     QCOMPARE(windows, 4);
 }
 
+// The controls below the table keep their distance to the bottom edge and their places across,
+// apart from each other; the window never gets smaller than it opened.
+void TstWindows::anEnlargedWindowGivesTheRoomToTheTable()
+{
+    const QWidget* table = m_window->findChild<QAbstractItemView*>();
+    const QList<QWidget*> controls = m_window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    const auto places = [&controls] {
+        QList<QRect> places;
+        for (const QWidget* control : controls)
+            places.append(control->geometry());
+        return places;
+    };
+    QCOMPARE(m_window->size(), TwipsSize(7455, 3945));
+    const QList<QRect> opened = places();
+    QList<QRect> enlarged;
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        enlarged.append(controls[i] == table ? opened[i].adjusted(0, 0, 400, 300) : opened[i].translated(0, 300));
+        for (qsizetype j = 0; j < i; ++j)
+            QVERIFY(!enlarged[i].intersects(enlarged[j]));
+    }
+    m_window->resize(m_window->size() + QSize(400, 300));
+    QCOMPARE(places(), enlarged);
+    m_window->resize(100, 100);
+    QCOMPARE(m_window->size(), TwipsSize(7455, 3945));
+    QCOMPARE(places(), opened);
+}
+
 void TstWindows::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
 {
     ProxyTable table;
@@ -260,14 +294,65 @@ void TstWindows::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
     QVERIFY(!about.isVisible());
 }
 
-// SIGTERM, as the end of the desktop session sends it, ends the real program as Quit does.
+// Qt would abort with advice to reinstall the program; the program names the platform and why.
+void TstWindows::noWindowSystemIsToldInALine()
+{
+    QProcess window;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"absent"_s);
+    window.setProcessEnvironment(environment);
+    window.start(QStringLiteral(VARNHOLT_PATH), QStringList());
+    QVERIFY(window.waitForFinished(60000));
+    const QString told = QString::fromLocal8Bit(window.readAllStandardError());
+    QVERIFY2(told.startsWith(u"varnholt: cannot open a window: "_s) && told.contains(u"\"absent\""_s)
+                 && told.count(u'\n') == 1 && told.endsWith(u'\n'),
+             qPrintable(told));
+    QCOMPARE((QList<int>{window.exitStatus(), window.exitCode()}), (QList<int>{QProcess::NormalExit, 1}));
+}
+
+void TstWindows::stopSignalIsAQuit_data()
+{
+    QTest::addColumn<bool>("runtimeFolder"); // XDG_RUNTIME_DIR names one, besides TMPDIR
+    QTest::addColumn<bool>("asNobody"); // with the capability the package gives: secure mode
+    QTest::addColumn<QString>("madeIn"); // runtime, temp, or a path
+    QTest::newRow("in the session's runtime folder") << true << false << u"runtime"_s;
+    QTest::newRow("in TMPDIR without one") << false << false << u"temp"_s;
+    QTest::newRow("secure mode keeps the runtime folder") << true << true << u"runtime"_s;
+    QTest::newRow("secure mode drops TMPDIR") << false << true << u"/tmp"_s;
+}
+
+// SIGTERM, as the end of the desktop session sends it, ends the real program as Quit does, and
+// its work folder, made where the session tells, goes with it.
 void TstWindows::stopSignalIsAQuit()
 {
+    QFETCH(bool, runtimeFolder);
+    QFETCH(bool, asNobody);
+    QFETCH(QString, madeIn);
+    QTemporaryDir runtime;
     QTemporaryDir temp;
-    const auto workFolders = [&temp] { return QDir(temp.path()).entryList({u"varnholt-*"_s}, QDir::Dirs).size(); };
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"TMPDIR"_s, temp.path());
+    environment.remove(u"XDG_RUNTIME_DIR"_s);
+    if (runtimeFolder)
+        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+    QStringList command{QStringLiteral(VARNHOLT_PATH)};
+    if (asNobody) {
+        if (::geteuid() != 0)
+            QSKIP("only root can give a copy of the program a capability and start it as nobody");
+        command = QStringList{u"setpriv"_s, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                              temp.filePath(u"varnholt"_s)};
+        QVERIFY(QFile::copy(QStringLiteral(VARNHOLT_PATH), command.constLast()));
+        QVERIFY(::chmod(QFile::encodeName(temp.path()).constData(), 0755) == 0
+                && ::chown(QFile::encodeName(runtime.path()).constData(), 65534, 65534) == 0);
+        if (QProcess::execute(u"setcap"_s, {u"cap_net_raw+p"_s, command.constLast()}) != 0)
+            QSKIP("setcap cannot give a file a capability here");
+    }
+    const QString root = madeIn == u"runtime"_s ? runtime.path() : madeIn == u"temp"_s ? temp.path() : madeIn;
     QProcess window;
-    window.setEnvironment(QProcess::systemEnvironment() << u"TMPDIR="_s + temp.path());
-    window.start(QStringLiteral(VARNHOLT_PATH), QStringList()); // it fetches nothing until asked
+    window.setProcessEnvironment(environment);
+    window.start(command.takeFirst(), command); // it fetches nothing until asked
+    const QString name = u"varnholt-%1-*"_s.arg(window.processId());
+    const auto workFolders = [&root, &name] { return QDir(root).entryList({name}, QDir::Dirs).size(); };
     // The work folder is made once the program is set to take the signal.
     QVERIFY(QTest::qWaitFor([&workFolders] { return workFolders() == 1; }, 60000));
     ::kill(pid_t(window.processId()), SIGTERM);
