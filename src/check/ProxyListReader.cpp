@@ -56,7 +56,9 @@ std::variant<ProxyRecord, QString> Record(const QByteArray& line, QString addres
     const uint number = port.toUInt(&isNumber);
     if (!isNumber || number == 0 || number > 65535)
         return u"the port \"%1\" is not a number from 1 to 65535"_s.arg(port);
-    if (!named && QHostAddress(address).isNull())
+    // In brackets stands an IPv6 address, which is how "[1]" is no way of writing 0.0.0.1.
+    const QHostAddress ip(address);
+    if (!named && (ip.isNull() || bracketed != (ip.protocol() == QAbstractSocket::IPv6Protocol)))
         return u"\"%1\" is not an IP address"_s.arg(address);
     return ProxyRecord{line, std::move(address), quint16(number), std::move(type), std::move(login)};
 }

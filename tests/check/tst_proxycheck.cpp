@@ -108,9 +108,9 @@ void TstProxyCheck::readsListLines_data()
     row("ports", "10.0.0.1:0\n10.0.0.1:65536\n10.0.0.1:65535",
         u"10.0.0.1 65535 | 1: the port \"0\" is not a number from 1 to 65535 | "
         u"2: the port \"65536\" is not a number from 1 to 65535"_s);
-    row("addresses", "300.0.0.1:80\n[::1:80\n10.0.0.1\n",
+    row("addresses", "300.0.0.1:80\n[::1:80\n10.0.0.1\n[1] -> 3128\n",
         u"1: \"300.0.0.1\" is not an IP address | 2: not an address, a separator and a port | "
-        u"3: not an address, a separator and a port"_s);
+        u"3: not an address, a separator and a port | 4: \"1\" is not an IP address"_s);
     // A line that would drive the terminal, and one over three reads long: the next line is line 3.
     row("control characters, an endless line", "10.0.0.1:80\x1b[2J\n" + QByteArray(3 * 4096, 'x') + "\n10.0.0.3:80\n",
         u"10.0.0.3 80 | 1: the line holds control characters or is not UTF-8 | 2: 4096 bytes or longer"_s);
