@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -240,6 +241,7 @@ private:
 
 int main(int argc, char* argv[])
 {
+    signal(SIGPIPE, SIG_IGN); // a client that went away is told by the write's error
     rlimit files{};
     getrlimit(RLIMIT_NOFILE, &files);
     files.rlim_cur = files.rlim_max;

@@ -74,7 +74,7 @@ void CheckRun::onJudgeAnswered(ProbeOutcome&& outcome)
                    u"the judge %1 does not answer as a judge: %2"_s.arg(judge, result.reason));
     // Asked directly, the judge sees the checker: the address it tells is the checker's own.
     m_shared->checkerAddress = QHostAddress(result.exitAddress);
-    m_shared->judgeAddress = outcome.peer;
+    m_shared->judgeAddress = result.proxyAddress;
     tell(JudgeAnsweredEvent{result.exitAddress});
     fill();
 }

@@ -3,6 +3,7 @@
 #include "Anonymity.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QString>
 
 #include <chrono>
@@ -43,6 +44,7 @@ struct ProbeResult
     QString reason; // why it got no further; empty when it reached the last level it was asked for
     std::optional<Anonymity> anonymity; // for a proxy that works through a judge that echoes
     QString exitAddress; // the address the judge saw, for a proxy that works through one that echoes
+    QHostAddress proxyAddress; // where the proxy was reached, its name resolved; null when it was not
 
     friend bool operator==(const ProbeResult&, const ProbeResult&) = default;
 };

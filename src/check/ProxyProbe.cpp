@@ -157,7 +157,7 @@ void ProxyProbe::onConnected(const std::error_code& error)
     if (!m_connectedOnce) {
         m_connectedOnce = true;
         m_outcome.result.connectMs = m_clock.elapsed();
-        m_outcome.peer = AddressOf(m_endpoint);
+        m_outcome.result.proxyAddress = AddressOf(m_endpoint);
         arm(timeLeft() / triesLeft());
     }
     m_tryLevel = ProbeLevel::Reachable;
@@ -175,7 +175,7 @@ void ProxyProbe::talk()
                         m_target.login);
         return send(m_query->request());
     }
-    const QString ownAddress = m_outcome.peer.toString();
+    const QString ownAddress = m_outcome.result.proxyAddress.toString();
     if (protocol == ProxyProtocol::Http) {
         // Without a judge the proxy is asked for its own address: no third host hears of it.
         m_stage = Stage::Answer;

@@ -38,7 +38,6 @@ struct ProbeOutcome
     // Set when this machine ran short (open files, buffers, memory, local ports) before the
     // probe could tell anything of the proxy: the result is then no verdict at all.
     QString localShortage;
-    QHostAddress peer; // the address the probe connected to
 };
 
 // Probes one proxy on the engine's thread: each protocol tried on a connection of its own, one

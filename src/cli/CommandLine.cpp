@@ -17,12 +17,13 @@ address and pings it, as the windows of varnholt do, for scripts.
 )";
 
 constexpr auto ExitStatuses = R"(
-Exit status: 0 done (check: a proxy passed; judge: ended by a stop signal, its normal end);
-1 the answer is no (no proxy rows, no proxy passed the check, a dead address, a whois answer cut
-short); 2 bad usage or a list file that cannot be read; 3 a site, server, list address or judge
-that cannot be reached or is no judge, or an address the judge cannot listen on; 4 the list or a
-page could not be stored; 5 stopped by a limit of this machine (open files, memory) that one
-proxy at a time still meets; 130 stopped by Ctrl+C, 143 by SIGTERM, 129 by SIGHUP.
+Exit status: 0 done (check: a proxy passed; judge, serve: ended by a stop signal, their normal
+end); 1 the answer is no (no proxy rows, no proxy passed the check, a dead address, a whois answer
+cut short, no proxy working to serve through); 2 bad usage or a list file that cannot be read;
+3 a site, server, list address or judge that cannot be reached or is no judge, or an address
+judge or serve cannot listen on; 4 the list or a page could not be stored; 5 stopped by a limit
+of this machine (open files, memory) that one proxy at a time still meets; 130 stopped by
+Ctrl+C, 143 by SIGTERM, 129 by SIGHUP.
 )";
 
 QString ProgramName()

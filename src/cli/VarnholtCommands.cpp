@@ -4,6 +4,7 @@
 #include "HarvestCommand.h"
 #include "JudgeCommand.h"
 #include "PingReport.h"
+#include "ServeCommand.h"
 #include "WhoisCommand.h"
 
 std::vector<std::unique_ptr<CliCommand>> VarnholtCommands(Console& console, const CliServices& services)
@@ -12,6 +13,7 @@ std::vector<std::unique_ptr<CliCommand>> VarnholtCommands(Console& console, cons
     commands.push_back(std::make_unique<HarvestCommand>(console, services.fetcher, services.yielder));
     commands.push_back(std::make_unique<CheckCommand>(console, services.fetcher));
     commands.push_back(std::make_unique<JudgeCommand>(console));
+    commands.push_back(std::make_unique<ServeCommand>(console, services.fetcher));
     commands.push_back(std::make_unique<WhoisCommand>(console));
     commands.push_back(std::make_unique<PingReport>(console, services.icmp, services.sockets));
     return commands;

@@ -78,12 +78,14 @@ QString Told(const CliCommand& command)
         check.request().anonymity ? AnonymityName(*check.request().anonymity) : u"any"_s);
 }
 
-// What varies from run to run as "#": a report's times, a ping's delay, a check's rate, the judge's port.
+// What varies from run to run as "#": a report's times, a ping's delay, a check's rate, the ports
+// of the judge and of the local server.
 QByteArray Varying(const QByteArray& text)
 {
     static const QRegularExpression times(uR"(^((?:[^\t\n]*\t){5})\d+\t\d+\t)"_s, QRegularExpression::MultilineOption);
-    static const QRegularExpression others(uR"((?<=Delay: )\d+|\d+(?=/s)|(?<=^http://127\.0\.0\.1:)\d+(?=/$))"_s,
-                                           QRegularExpression::MultilineOption);
+    static const QRegularExpression others(
+        uR"((?<=Delay: )\d+|\d+(?=/s)|(?<=^http://127\.0\.0\.1:)\d+(?=/$)|(?<=^127\.0\.0\.1:)\d+$)"_s,
+        QRegularExpression::MultilineOption);
     return QString::fromUtf8(text).replace(times, u"\\1#\t#\t"_s).replace(others, u"#"_s).toUtf8();
 }
 
@@ -161,6 +163,7 @@ private:
     ScriptedProxy m_telling{ScriptedProxy::Kind::RelayForwardedFor, u"127.0.0.8"_s, u"127.0.0.6"_s};
     const QString m_gradedList = m_folder.filePath(u"graded.txt"_s);
     const QString m_slowFirst = m_folder.filePath(u"slow-first.txt"_s);
+    const QString m_noneWork = m_folder.filePath(u"none-work.txt"_s);
 };
 
 void TstCli::initTestCase()
@@ -180,6 +183,7 @@ void TstCli::initTestCase()
         + m_socks.line(u"\t"_s).toUtf8() + "\tSOCKS5\tItaly\t2 min ago\r\n" + m_web.line(u" -> "_s).toUtf8() + "\r\n";
     QVERIFY(WriteFile(m_list, m_listed));
     QVERIFY(WriteFile(m_slowList, (m_http.line() + u'\n' + m_silent.line()).toUtf8()));
+    QVERIFY(WriteFile(m_noneWork, (m_web.line() + u'\n' + m_closed).toUtf8()));
     QVERIFY(WriteFile(m_slowFirst, m_silent.line().toUtf8() + '\n' + m_listed));
     QVERIFY(WriteFile(m_gradedList, (m_http.line() + u'\n' + m_via.line() + u'\n' + m_telling.line()).toUtf8()));
 }
@@ -220,6 +224,9 @@ void TstCli::readsTheCommandLine_data()
         u"--anonymity"_s);
     row("anonymity not a level", u"check --judge http://127.0.0.1/ --anonymity=high"_s, u"\"high\""_s);
     row("judge listening on a name", u"judge --listen localhost:80"_s, u"\"localhost:80\""_s);
+    row("serve without a judge", u"serve"_s, u"--judge"_s);
+    row("serve to other hosts, none allowed", u"serve --judge http://127.0.0.1/ --listen 0.0.0.0:8888"_s, u"--allow"_s);
+    row("serve allowing no subnet", u"serve --judge http://127.0.0.1/ --allow 10.0.0.0/33"_s, u"\"10.0.0.0/33\""_s);
 }
 
 // A refusal goes to standard error with status 2: a line naming what was wrong, then the usage.
@@ -326,6 +333,15 @@ void TstCli::endsAsAScriptExpects_data()
         (m_silent.line() + u"\r\n"_s).toUtf8() + reachable,
         QByteArray(skipped).replace("(standard input):3", m_slowFirst.toUtf8() + ":4"), 0);
     row("a judge of our own until SIGTERM", u"judge"_s, "http://127.0.0.1:#/\n", {}, 0, {SIGTERM});
+    const QString serve = u"serve --judge "_s + m_judge.url().toString() + u" --listen 127.0.0.1:"_s;
+    row("serve until SIGTERM", serve + u"0 "_s + m_gradedList, "127.0.0.1:#\n", "checked 3/3, 3 passing, #/s\n", 0,
+        {SIGTERM});
+    row("serve, no proxy working", serve + u"0 "_s + m_noneWork, {},
+        "checked 2/2, 0 passing, #/s\nvarnholt-cli: no proxy of the list works through the judge\n", 1);
+    row("serve on an address in use", serve + QString::number(m_whois.serverPort()), {},
+        "varnholt-cli: cannot listen on 127.0.0.1:" + QByteArray::number(m_whois.serverPort())
+            + ": Address already in use\n",
+        3);
     row("a judge on an address in use", u"judge --listen 127.0.0.1:"_s + QString::number(m_whois.serverPort()), {},
         "varnholt-cli: cannot listen on 127.0.0.1:" + QByteArray::number(m_whois.serverPort())
             + ": The bound address is already in use\n",

@@ -141,38 +141,48 @@ private:
     }
 
     // The proxy's reply to the client, then the client and the target talk through it both ways.
+    // The proxy's reply to the client, then the client and the target talk through it both ways,
+    // a window at a time: what one side does not read, the other is not read for.
     void tunnel(QTcpSocket* client, const QHostAddress& address, quint16 port, const QByteArray& reply,
                 const QByteArray& first = {})
     {
+        constexpr qint64 Window = 64 * 1024;
         m_pending.remove(client);
         disconnect(client, &QTcpSocket::readyRead, nullptr, nullptr);
         if (!reply.isEmpty())
             client->write(reply);
         auto* target = new QTcpSocket(client);
         target->bind(QHostAddress(m_exit));
-        connect(target, &QTcpSocket::readyRead, client, [this, client, target] {
+        client->setReadBufferSize(Window);
+        target->setReadBufferSize(Window);
+        const auto pump = [](QTcpSocket* from, QTcpSocket* to) {
+            while (to->state() == QAbstractSocket::ConnectedState && to->bytesToWrite() < Window
+                   && from->bytesAvailable() > 0)
+                to->write(from->read(Window));
+        };
+        const auto toClient = [this, client, target, pump] {
             if (m_kind != Kind::Drip)
-                return void(client->write(target->readAll()));
+                return pump(target, client);
             if (client->property("dripping").toBool())
                 return;
             client->setProperty("dripping", true);
             auto* drip = new QTimer(client);
             connect(drip, &QTimer::timeout, client, [client, target] { client->write(target->read(1)); });
             drip->start(50);
-        });
+        };
+        const auto toTarget = [client, target, pump] { pump(client, target); };
+        connect(target, &QTcpSocket::readyRead, client, toClient);
+        connect(client, &QTcpSocket::bytesWritten, client, toClient);
+        connect(client, &QTcpSocket::readyRead, target, toTarget);
+        connect(target, &QTcpSocket::bytesWritten, target, toTarget);
         connect(target, &QTcpSocket::disconnected, client, [this, client] {
             if (m_kind != Kind::Drip)
                 client->disconnectFromHost();
         });
-        const auto pass = [client, target] {
-            if (target->state() == QAbstractSocket::ConnectedState)
-                target->write(client->readAll());
-        };
-        connect(client, &QTcpSocket::readyRead, target, pass);
-        connect(target, &QTcpSocket::connected, target, [target, first, pass] {
+        connect(target, &QTcpSocket::connected, target, [target, first, toTarget] {
             if (!first.isEmpty())
                 target->write(first);
-            pass();
+            toTarget();
         });
         target->connectToHost(address, port);
     }
