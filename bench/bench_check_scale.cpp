@@ -1,3 +1,4 @@
+#include "PrivateNetwork.h"
 #include "ProcessRun.h"
 
 #include <QCoreApplication>
@@ -9,10 +10,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <net/if.h>
-#include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 
 #include <cmath>
 #include <functional>
@@ -35,30 +32,6 @@ constexpr int Silent = 2;
 constexpr int PairsPerPort = 65536;
 
 QTemporaryDir* folder = nullptr;
-
-bool EnterPrivateNetwork()
-{
-    const uid_t uid = getuid();
-    const gid_t gid = getgid();
-    if (unshare(CLONE_NEWNET) != 0) {
-        if (unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0)
-            return false;
-        const auto write = [](const char* path, const QByteArray& text) {
-            QFile file(QString::fromLatin1(path));
-            return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-        };
-        write("/proc/self/setgroups", "deny");
-        write("/proc/self/uid_map", "0 " + QByteArray::number(uid) + " 1");
-        write("/proc/self/gid_map", "0 " + QByteArray::number(gid) + " 1");
-    }
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ifreq loopback{};
-    std::strncpy(loopback.ifr_name, "lo", IFNAMSIZ - 1);
-    const bool up = fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &loopback) == 0
-        && (loopback.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &loopback) == 0);
-    close(fd);
-    return up;
-}
 
 // The n-th proxy of a kind: a pair of its own of address and port.
 QByteArray ProxyLine(int kind, int n, int port = 0)

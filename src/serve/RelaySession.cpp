@@ -229,7 +229,7 @@ void RelaySession::wait(Way& way)
 void RelaySession::pass(Way& way)
 {
     if (!way.buffer)
-        way.buffer = std::make_unique<std::array<char, 65536>>();
+        way.buffer = std::make_unique<std::array<char, Piece>>();
     std::error_code error;
     const std::size_t got = way.from->read_some(asio::buffer(*way.buffer), error);
     if (error == asio::error::would_block)

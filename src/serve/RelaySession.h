@@ -75,11 +75,13 @@ public:
 private:
     // One way of the relay: what is read from one socket is written to the other, a piece at a
     // time, the buffer held only while a piece is on its way.
+    static constexpr std::size_t Piece = 256 * 1024; // read and written at once, while data flows
+
     struct Way
     {
         asio::ip::tcp::socket* from = nullptr;
         asio::ip::tcp::socket* to = nullptr;
-        std::unique_ptr<std::array<char, 65536>> buffer;
+        std::unique_ptr<std::array<char, Piece>> buffer;
         quint64 bytes = 0;
         bool ended = false;
     };
