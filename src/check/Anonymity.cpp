@@ -64,15 +64,11 @@ std::optional<QHostAddress> Ipv4Address(QByteArrayView text)
     return parts.size() == 4 ? std::optional(QHostAddress(address)) : std::nullopt;
 }
 
-// Hexadecimal groups between colons, perhaps with an IPv4 address at the end, and a zone cut off.
+// Hexadecimal groups between colons, perhaps with an IPv4 address at the end; a zone is cut off.
 std::optional<QHostAddress> Ipv6Address(QByteArrayView text)
 {
-    const QByteArrayView address = text.first(text.contains('%') ? text.indexOf('%') : text.size());
-    const bool shaped = std::all_of(address.begin(), address.end(), [](char c) {
-        return std::isxdigit(static_cast<unsigned char>(c)) != 0 || c == ':' || c == '.';
-    });
-    const QHostAddress parsed(QString::fromLatin1(address));
-    if (!shaped || parsed.protocol() != QAbstractSocket::IPv6Protocol)
+    const QHostAddress parsed(QString::fromLatin1(text.first(text.contains('%') ? text.indexOf('%') : text.size())));
+    if (parsed.protocol() != QAbstractSocket::IPv6Protocol)
         return std::nullopt;
     return parsed;
 }
