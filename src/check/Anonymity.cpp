@@ -127,8 +127,8 @@ std::optional<Anonymity> AnonymityNamed(const QString& name)
 std::vector<QHostAddress> AddressesInHeader(QByteArrayView value)
 {
     std::vector<QHostAddress> addresses;
-    for (auto start = value.begin(); start != value.end();) {
-        const auto end = std::find_if(start, value.end(), IsListSeparator);
+    for (const auto* start = value.begin(); start != value.end();) {
+        const auto* const end = std::find_if(start, value.end(), IsListSeparator);
         QByteArrayView item(start, end);
         start = end == value.end() ? end : end + 1;
         if (const qsizetype equals = item.indexOf('='); equals >= 0) {
