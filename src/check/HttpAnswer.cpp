@@ -33,13 +33,13 @@ std::optional<bool> StatusLineStart(QByteArrayView start)
     return compared == qsizetype(Shape.size()) ? std::optional(true) : std::nullopt;
 }
 
-// 0 to 15 for a hexadecimal digit, -1 for any other character.
+// 0 to 15 for a hexadecimal digit; for any other character -1, or 16 and more (from 'g' on).
 int DigitValue(char c)
 {
     if (IsDigit(c))
         return c - '0';
     const char lower = char(c | 0x20);
-    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+    return lower >= 'a' ? lower - 'a' + 10 : -1;
 }
 
 struct Number
@@ -61,8 +61,8 @@ Number ReadNumber(QByteArrayView text, int base, qsizetype limit)
     return number;
 }
 
-// A Content-Length's value, said once or repeated as a list: nothing when malformed or when the
-// values differ.
+// A Content-Length's value, said once or repeated as a list: nothing when malformed, which
+// values that differ are.
 std::optional<qsizetype> ContentLength(const QByteArray& value, qsizetype limit)
 {
     std::optional<qsizetype> length;
@@ -240,7 +240,7 @@ void HttpAnswer::startBody()
         return;
     const std::optional<qsizetype> bodySize = ContentLength(*length, m_cap);
     if (!bodySize) {
-        fail(u"the Content-Length is malformed or conflicting"_s);
+        fail(u"the Content-Length is malformed"_s);
         return;
     }
     if (*bodySize > m_cap) {

@@ -52,6 +52,10 @@ JudgeServer::JudgeServer(JudgeLimits limits, QObject* parent)
     , m_limits(limits)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &JudgeServer::accept);
+    // Out of descriptors or memory, the server stops accepting for good; the judge goes on once
+    // clients have gone and freed some.
+    connect(&m_server, &QTcpServer::acceptError, this,
+            [this] { QTimer::singleShot(AcceptRetry, &m_server, &QTcpServer::resumeAccepting); });
 }
 
 bool JudgeServer::listen(const QHostAddress& address, quint16 port)
