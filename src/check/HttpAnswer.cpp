@@ -247,9 +247,7 @@ void HttpAnswer::startBody()
         fail(tooLong());
         return;
     }
-    m_bodyLeft = *bodySize;
-    if (m_bodyLeft == 0)
-        complete();
+    m_bodyLeft = *bodySize; // an empty body is complete at the next step
 }
 
 bool HttpAnswer::readChunkSize()

@@ -76,7 +76,9 @@ QUrl JudgeServer::url() const
 void JudgeServer::accept()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        socket->setParent(this); // not the server's: its end must not count clients of a judge being destroyed
+        // The judge's child, not the server's: the server goes first when the judge is destroyed,
+        // and sockets ending with it would count down clients of a judge half gone.
+        socket->setParent(this);
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         QTimer::singleShot(m_limits.timeout, socket, [socket] {
             socket->abort();

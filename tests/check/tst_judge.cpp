@@ -75,6 +75,7 @@ void TstJudge::readsAnswers_data()
     const QByteArray ok = "HTTP/1.1 200 OK\r\n";
     const QByteArray chunked = ok + "Transfer-Encoding: gzip, Chunked\r\n\r\n";
     row("length said twice, bytes after it", ok + "Content-Length: 5,5\r\n\r\nhelloEXTRA", u"200 complete|hello||"_s);
+    row("empty, bytes after it", ok + "Content-Length: 0\r\n\r\nEXTRA", u"200 complete|||"_s);
     row("chunked, bare LF", chunked + "4;a=b\nREMO\r\n00a \nTE_ADDR = \n0\nX: 1\n\n",
         u"200 complete|REMOTE_ADDR = ||"_s);
     row("until the close", "HTTP/1.0 200 OK\r\n\r\nthe page", u"200 complete at the close|the page||"_s);
@@ -160,9 +161,9 @@ void TstJudge::gradesAnonymity_data()
     row("another address", relayed + "HTTP_X_FORWARDED_FOR = 127.0.0.10\n", u"anonymous"_s);
     row("in a list", relayed + "HTTP_X_FORWARDED_FOR = 10.0.0.1,192.0.2.9:5000\n", u"transparent"_s, u"192.0.2.9"_s);
     row("Forwarded by", relayed + "HTTP_FORWARDED = by=127.0.0.1\n", u"anonymous"_s);
-    row("bracketed, port", relayed + "HTTP_VIA = 1.1 x (y), unknown, [2001:db8::1]:80\n", u"transparent"_s,
+    row("bracketed, port", relayed + "HTTP_VIA = 1.1 x (y),unknown\t[2001:db8::1]:80\n", u"transparent"_s,
         u"2001:db8::1"_s);
-    row("zone", relayed + "HTTP_CLIENT_IP = _hidden fe80::1%eth0\n", u"transparent"_s, u"fe80::1"_s);
+    row("zone", relayed + "HTTP_CLIENT_IP = _hidden (fe80::1%eth0)\n", u"transparent"_s, u"fe80::1"_s);
     row("Forwarded for, quoted", relayed + "HTTP_FORWARDED = for=192.0.2.6;by=127.0.0.1, For=\"[2001:db8::7]:47\"\n",
         u"transparent"_s, u"2001:db8::7"_s);
     row("no whole address", relayed + "HTTP_X_REAL_IP = 127.0.0.1.5 1.127.0.0.1 0x7f.0.0.1 127.1 [127.0.0.1 ::1g\n",
