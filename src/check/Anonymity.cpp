@@ -77,8 +77,8 @@ std::optional<QHostAddress> Ipv6Address(QByteArrayView text)
 std::optional<QHostAddress> AddressItem(QByteArrayView item)
 {
     if (item.startsWith('[')) {
-        const qsizetype close = item.indexOf(']');
-        return close < 0 ? std::nullopt : Ipv6Address(item.sliced(1, close - 1));
+        const QByteArrayView inside = item.sliced(1);
+        return inside.contains(']') ? Ipv6Address(inside.first(inside.indexOf(']'))) : std::nullopt;
     }
     const qsizetype colons = item.count(':');
     if (colons > 1)

@@ -33,13 +33,14 @@ std::optional<bool> StatusLineStart(QByteArrayView start)
     return compared == qsizetype(Shape.size()) ? std::optional(true) : std::nullopt;
 }
 
-// 0 to 15 for a hexadecimal digit; for any other character -1, or 16 and more (from 'g' on).
-int DigitValue(char c)
+// 0 to 15 for a hexadecimal digit, 16 and more for the letters after 'f'; nothing for any other
+// character.
+std::optional<int> DigitValue(char c)
 {
     if (IsDigit(c))
         return c - '0';
     const char lower = char(c | 0x20);
-    return lower >= 'a' ? lower - 'a' + 10 : -1;
+    return lower >= 'a' ? std::optional(lower - 'a' + 10) : std::nullopt;
 }
 
 struct Number
@@ -53,10 +54,10 @@ Number ReadNumber(QByteArrayView text, int base, qsizetype limit)
 {
     Number number;
     for (; number.digits < text.size(); ++number.digits) {
-        const int digit = DigitValue(text[number.digits]);
-        if (digit < 0 || digit >= base)
+        const std::optional<int> digit = DigitValue(text[number.digits]);
+        if (!digit || *digit >= base)
             break;
-        number.value = number.value > (limit - digit) / base ? limit + 1 : number.value * base + digit;
+        number.value = number.value > (limit - *digit) / base ? limit + 1 : number.value * base + *digit;
     }
     return number;
 }

@@ -28,15 +28,15 @@ QByteArray ReasonPhrase(int status)
 }
 
 // Where a request's head ends, just past the empty line after its header, looking from `from`
-// on; -1 while it has not come.
-qsizetype HeadEnd(const QByteArray& head, qsizetype from)
+// on; nothing while it has not come.
+std::optional<qsizetype> HeadEnd(const QByteArray& head, qsizetype from)
 {
     for (qsizetype at = head.indexOf('\n', from); at >= 0; at = head.indexOf('\n', at + 1)) {
         const qsizetype next = at + 1 < head.size() && head[at + 1] == '\r' ? at + 2 : at + 1;
         if (next < head.size() && head[next] == '\n')
             return next + 1;
     }
-    return -1;
+    return std::nullopt;
 }
 
 } // namespace
@@ -104,14 +104,14 @@ void JudgeServer::read(QTcpSocket& socket, Client& client)
     }
     const qsizetype searched = std::max(client.head.size() - 2, qsizetype(0)); // an empty line may straddle reads
     client.head += socket.read(m_limits.requestCap + 1 - client.head.size());
-    const qsizetype end = HeadEnd(client.head, searched);
-    if (end < 0 && client.head.size() <= m_limits.requestCap)
+    const std::optional<qsizetype> end = HeadEnd(client.head, searched);
+    if (!end && client.head.size() <= m_limits.requestCap)
         return;
     client.answered = true;
     const JudgeRequest peer{.remoteAddress = socket.peerAddress(), .remotePort = socket.peerPort()};
-    if (end < 0 || end > m_limits.requestCap)
+    if (!end || *end > m_limits.requestCap)
         return answer(socket, peer, 431);
-    std::optional<JudgeRequest> request = ReadJudgeRequest(QByteArrayView(client.head).first(end));
+    std::optional<JudgeRequest> request = ReadJudgeRequest(QByteArrayView(client.head).first(*end));
     if (!request)
         return answer(socket, peer, 400);
     request->remoteAddress = peer.remoteAddress;
