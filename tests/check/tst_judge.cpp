@@ -164,7 +164,7 @@ void TstJudge::gradesAnonymity_data()
     row("bracketed, port", relayed + "HTTP_VIA = 1.1 x (y),unknown\t[2001:db8::1]:80\n", u"transparent"_s,
         u"2001:db8::1"_s);
     row("zone", relayed + "HTTP_CLIENT_IP = _hidden (fe80::1%eth0)\n", u"transparent"_s, u"fe80::1"_s);
-    row("Forwarded for, quoted", relayed + "HTTP_FORWARDED = for=192.0.2.6;by=127.0.0.1, For=\"[2001:db8::7]:47\"\n",
+    row("Forwarded for, quoted", relayed + "HTTP_FORWARDED = for=192.0.2.6;by=127.0.0.1, For=\"[2001:db8::7]\"\n",
         u"transparent"_s, u"2001:db8::7"_s);
     row("no whole address", relayed + "HTTP_X_REAL_IP = 127.0.0.1.5 1.127.0.0.1 0x7f.0.0.1 127.1 [127.0.0.1 ::1g\n",
         u"anonymous"_s);
