@@ -64,15 +64,11 @@ std::optional<QHostAddress> Ipv4Address(QByteArrayView text)
     return parts.size() == 4 ? std::optional(QHostAddress(address)) : std::nullopt;
 }
 
-// Hexadecimal groups between colons, perhaps with an IPv4 address at the end, and a zone cut off.
+// Hexadecimal groups between colons, perhaps with an IPv4 address at the end; a zone is cut off.
 std::optional<QHostAddress> Ipv6Address(QByteArrayView text)
 {
-    const QByteArrayView address = text.first(text.contains('%') ? text.indexOf('%') : text.size());
-    const bool shaped = std::all_of(address.begin(), address.end(), [](char c) {
-        return std::isxdigit(static_cast<unsigned char>(c)) != 0 || c == ':' || c == '.';
-    });
-    const QHostAddress parsed(QString::fromLatin1(address));
-    if (!shaped || parsed.protocol() != QAbstractSocket::IPv6Protocol)
+    const QHostAddress parsed(QString::fromLatin1(text.first(text.contains('%') ? text.indexOf('%') : text.size())));
+    if (parsed.protocol() != QAbstractSocket::IPv6Protocol)
         return std::nullopt;
     return parsed;
 }
@@ -81,8 +77,8 @@ std::optional<QHostAddress> Ipv6Address(QByteArrayView text)
 std::optional<QHostAddress> AddressItem(QByteArrayView item)
 {
     if (item.startsWith('[')) {
-        const qsizetype close = item.indexOf(']');
-        return close < 0 ? std::nullopt : Ipv6Address(item.sliced(1, close - 1));
+        const QByteArrayView inside = item.sliced(1);
+        return inside.contains(']') ? Ipv6Address(inside.first(inside.indexOf(']'))) : std::nullopt;
     }
     const qsizetype colons = item.count(':');
     if (colons > 1)
@@ -131,8 +127,8 @@ std::optional<Anonymity> AnonymityNamed(const QString& name)
 std::vector<QHostAddress> AddressesInHeader(QByteArrayView value)
 {
     std::vector<QHostAddress> addresses;
-    for (auto start = value.begin(); start != value.end();) {
-        const auto end = std::find_if(start, value.end(), IsListSeparator);
+    for (const auto* start = value.begin(); start != value.end();) {
+        const auto* const end = std::find_if(start, value.end(), IsListSeparator);
         QByteArrayView item(start, end);
         start = end == value.end() ? end : end + 1;
         if (const qsizetype equals = item.indexOf('='); equals >= 0) {

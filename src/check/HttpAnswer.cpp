@@ -33,13 +33,14 @@ std::optional<bool> StatusLineStart(QByteArrayView start)
     return compared == qsizetype(Shape.size()) ? std::optional(true) : std::nullopt;
 }
 
-// 0 to 15 for a hexadecimal digit, -1 for any other character.
-int DigitValue(char c)
+// 0 to 15 for a hexadecimal digit, 16 and more for the letters after 'f'; nothing for any other
+// character.
+std::optional<int> DigitValue(char c)
 {
     if (IsDigit(c))
         return c - '0';
     const char lower = char(c | 0x20);
-    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+    return lower >= 'a' ? std::optional(lower - 'a' + 10) : std::nullopt;
 }
 
 struct Number
@@ -53,16 +54,16 @@ Number ReadNumber(QByteArrayView text, int base, qsizetype limit)
 {
     Number number;
     for (; number.digits < text.size(); ++number.digits) {
-        const int digit = DigitValue(text[number.digits]);
-        if (digit < 0 || digit >= base)
+        const std::optional<int> digit = DigitValue(text[number.digits]);
+        if (!digit || *digit >= base)
             break;
-        number.value = number.value > (limit - digit) / base ? limit + 1 : number.value * base + digit;
+        number.value = number.value > (limit - *digit) / base ? limit + 1 : number.value * base + *digit;
     }
     return number;
 }
 
-// A Content-Length's value, said once or repeated as a list: nothing when malformed or when the
-// values differ.
+// A Content-Length's value, said once or repeated as a list: nothing when malformed, which
+// values that differ are.
 std::optional<qsizetype> ContentLength(const QByteArray& value, qsizetype limit)
 {
     std::optional<qsizetype> length;
@@ -165,7 +166,7 @@ bool HttpAnswer::step()
     case Part::ChunkEnd:
         if (const std::optional<QByteArrayView> line = takeLine()) {
             if (!line->isEmpty())
-                fail(u"the chunked body is malformed"_s);
+                return fail(u"the chunked body is malformed"_s);
             m_part = Part::ChunkSize;
             return true;
         }
@@ -183,20 +184,15 @@ bool HttpAnswer::step()
 
 bool HttpAnswer::readStatusLine()
 {
-    if (!m_isHttp) {
+    if (!m_isHttp)
         m_isHttp = StatusLineStart(QByteArrayView(m_buffer).sliced(m_at));
-        if (m_isHttp == false) {
-            fail(u"the answer is not HTTP/1.x"_s);
-            return false;
-        }
-    }
+    if (m_isHttp == false)
+        return fail(u"the answer is not HTTP/1.x"_s);
     const std::optional<QByteArrayView> line = takeLine();
     if (!line)
         return false;
-    if (StatusLineStart(*line) != true || (line->size() > 12 && line->at(12) != ' ')) {
-        fail(u"the status line is malformed"_s);
-        return false;
-    }
+    if (StatusLineStart(*line) != true || (line->size() > 12 && line->at(12) != ' '))
+        return fail(u"the status line is malformed"_s);
     m_status = line->sliced(9, 3).toInt();
     m_headers.clear();
     m_part = Part::Header;
@@ -218,10 +214,8 @@ bool HttpAnswer::readHeaderLine()
         return true;
     }
     const std::optional<HeaderField> field = ParseHeaderField(*line);
-    if (!field) {
-        fail(u"a header line is malformed"_s);
-        return false;
-    }
+    if (!field)
+        return fail(u"a header line is malformed"_s);
     m_headers.append(*field);
     return true;
 }
@@ -246,13 +240,15 @@ void HttpAnswer::startBody()
     if (!length)
         return;
     const std::optional<qsizetype> bodySize = ContentLength(*length, m_cap);
-    if (!bodySize)
-        return fail(u"the Content-Length is malformed or conflicting"_s);
-    if (*bodySize > m_cap)
-        return fail(tooLong());
-    m_bodyLeft = *bodySize;
-    if (m_bodyLeft == 0)
-        complete();
+    if (!bodySize) {
+        fail(u"the Content-Length is malformed"_s);
+        return;
+    }
+    if (*bodySize > m_cap) {
+        fail(tooLong());
+        return;
+    }
+    m_bodyLeft = *bodySize; // an empty body is complete at the next step
 }
 
 bool HttpAnswer::readChunkSize()
@@ -262,14 +258,10 @@ bool HttpAnswer::readChunkSize()
         return false;
     const Number size = ReadNumber(*line, 16, m_cap);
     const QByteArrayView extensions = line->sliced(size.digits).trimmed();
-    if (size.digits == 0 || !(extensions.isEmpty() || extensions.startsWith(';'))) {
-        fail(u"the chunked body is malformed"_s);
-        return false;
-    }
-    if (size.value > m_cap) {
-        fail(tooLong());
-        return false;
-    }
+    if (size.digits == 0 || !(extensions.isEmpty() || extensions.startsWith(';')))
+        return fail(u"the chunked body is malformed"_s);
+    if (size.value > m_cap)
+        return fail(tooLong());
     m_bodyLeft = size.value;
     m_part = m_bodyLeft == 0 ? Part::Trailer : Part::ChunkData;
     return true;
@@ -315,10 +307,11 @@ void HttpAnswer::complete()
     m_state = State::Complete;
 }
 
-void HttpAnswer::fail(const QString& reason)
+bool HttpAnswer::fail(const QString& reason)
 {
     m_state = State::Failed;
     m_failure = reason;
+    return false;
 }
 
 QString HttpAnswer::tooLong() const

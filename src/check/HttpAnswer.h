@@ -66,7 +66,7 @@ private:
     std::optional<QByteArrayView> takeLine();
     std::optional<QByteArray> field(QByteArrayView name) const; // nothing when there is none
     void complete();
-    void fail(const QString& reason);
+    bool fail(const QString& reason); // false: a step that fails reads no further
     QString tooLong() const;
 
     qsizetype m_cap;

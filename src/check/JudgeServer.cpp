@@ -28,15 +28,15 @@ QByteArray ReasonPhrase(int status)
 }
 
 // Where a request's head ends, just past the empty line after its header, looking from `from`
-// on; -1 while it has not come.
-qsizetype HeadEnd(const QByteArray& head, qsizetype from)
+// on; nothing while it has not come.
+std::optional<qsizetype> HeadEnd(const QByteArray& head, qsizetype from)
 {
     for (qsizetype at = head.indexOf('\n', from); at >= 0; at = head.indexOf('\n', at + 1)) {
         const qsizetype next = at + 1 < head.size() && head[at + 1] == '\r' ? at + 2 : at + 1;
         if (next < head.size() && head[next] == '\n')
             return next + 1;
     }
-    return -1;
+    return std::nullopt;
 }
 
 } // namespace
@@ -52,6 +52,10 @@ JudgeServer::JudgeServer(JudgeLimits limits, QObject* parent)
     , m_limits(limits)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &JudgeServer::accept);
+    // Out of descriptors or memory, the server stops accepting for good; the judge goes on once
+    // clients have gone and freed some.
+    connect(&m_server, &QTcpServer::acceptError, this,
+            [this] { QTimer::singleShot(AcceptRetry, &m_server, &QTcpServer::resumeAccepting); });
 }
 
 bool JudgeServer::listen(const QHostAddress& address, quint16 port)
@@ -72,7 +76,9 @@ QUrl JudgeServer::url() const
 void JudgeServer::accept()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        socket->setParent(this); // not the server's: its end must not count clients of a judge being destroyed
+        // The judge's child, not the server's: the server goes first when the judge is destroyed,
+        // and sockets ending with it would count down clients of a judge half gone.
+        socket->setParent(this);
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         QTimer::singleShot(m_limits.timeout, socket, [socket] {
             socket->abort();
@@ -98,14 +104,14 @@ void JudgeServer::read(QTcpSocket& socket, Client& client)
     }
     const qsizetype searched = std::max(client.head.size() - 2, qsizetype(0)); // an empty line may straddle reads
     client.head += socket.read(m_limits.requestCap + 1 - client.head.size());
-    const qsizetype end = HeadEnd(client.head, searched);
-    if (end < 0 && client.head.size() <= m_limits.requestCap)
+    const std::optional<qsizetype> end = HeadEnd(client.head, searched);
+    if (!end && client.head.size() <= m_limits.requestCap)
         return;
     client.answered = true;
     const JudgeRequest peer{.remoteAddress = socket.peerAddress(), .remotePort = socket.peerPort()};
-    if (end < 0 || end > m_limits.requestCap)
+    if (!end || *end > m_limits.requestCap)
         return answer(socket, peer, 431);
-    std::optional<JudgeRequest> request = ReadJudgeRequest(QByteArrayView(client.head).first(end));
+    std::optional<JudgeRequest> request = ReadJudgeRequest(QByteArrayView(client.head).first(*end));
     if (!request)
         return answer(socket, peer, 400);
     request->remoteAddress = peer.remoteAddress;

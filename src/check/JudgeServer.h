@@ -41,6 +41,8 @@ Q_SIGNALS:
 private:
     struct Client;
 
+    static constexpr std::chrono::milliseconds AcceptRetry{100};
+
     void accept();
     void read(QTcpSocket& socket, Client& client);
     void answer(QTcpSocket& socket, const JudgeRequest& request, int status);
