@@ -3,6 +3,8 @@
 #include "Console.h"
 #include "ExitStatus.h"
 #include "JudgeServer.h"
+#include "OpenFilesLimit.h"
+#include "ProbeOptions.h"
 #include "PlainText.h"
 
 #include <QCommandLineParser>
@@ -51,7 +53,8 @@ std::optional<QString> JudgeCommand::read(const QCommandLineParser& parsed)
 
 int JudgeCommand::run()
 {
-    JudgeServer judge;
+    // A check may send as many requests at once as it has probes: the judge takes as many.
+    JudgeServer judge({.clients = OpenFilesLimit::raised().fitting(ProbeOptions::MaxJobs)});
     if (!judge.listen(m_address.host, m_address.port)) {
         m_console.tell(u"cannot listen on %1: %2"_s.arg(m_address.text(), judge.errorString()));
         return ExitStatus::Unreachable;

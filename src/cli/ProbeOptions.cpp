@@ -11,14 +11,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Open files the program needs besides its probes: standard streams, the event loops, the
-// list being read, the name resolver, the judge.
-constexpr qint64 FilesBesideProbes = 64;
-
-} // namespace
-
 QString ProbeOptions::help()
 {
     return uR"(  --jobs N             proxies checked at once (1 to 10000, default 256; fewer when the
@@ -59,7 +51,7 @@ std::optional<QString> ProbeOptions::read(const QCommandLineParser& parsed, cons
 int ProbeOptions::fittedJobs(Console& console) const
 {
     const OpenFilesLimit limit = OpenFilesLimit::raised();
-    const auto fitting = int(std::clamp<qint64>(limit.soft - FilesBesideProbes, 1, m_jobs));
+    const int fitting = limit.fitting(m_jobs);
     if (fitting < m_jobs)
         console.tell(
             u"this process may open %1 files at most (its hard limit): checking %2 proxies at once, not %3"_s.arg(
