@@ -93,13 +93,13 @@ QByteArray Unescaped(QByteArrayView text)
 
 } // namespace
 
-std::optional<JudgeRequest> ReadJudgeRequest(QByteArrayView head)
+std::optional<HttpRequest> ReadHttpRequest(QByteArrayView head)
 {
     const QList<QByteArrayView> lines = Lines(head);
     const QList<QByteArray> requestLine = lines.value(0).toByteArray().split(' ');
     if (requestLine.size() != 3)
         return std::nullopt;
-    JudgeRequest request{.method = requestLine[0], .target = requestLine[1], .protocol = requestLine[2]};
+    HttpRequest request{.method = requestLine[0], .target = requestLine[1], .protocol = requestLine[2]};
     const auto printable = [](char c) { return c > ' ' && c != '\x7f'; };
     if (!IsHttpToken(request.method) || request.target.isEmpty()
         || !std::all_of(request.target.cbegin(), request.target.cend(), printable)
@@ -124,7 +124,7 @@ QHostAddress PlainAddress(const QHostAddress& address)
     return mapped ? QHostAddress(ipv4) : address;
 }
 
-QByteArray JudgePageText(const JudgeRequest& request)
+QByteArray JudgePageText(const HttpRequest& request)
 {
     QList<JudgeEnvironment::Line> lines{
         {"REMOTE_ADDR", PlainAddress(request.remoteAddress).toString().toLatin1()},

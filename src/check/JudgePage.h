@@ -4,8 +4,8 @@
 
 #include <QHostAddress>
 
-// A request as a judge received it.
-struct JudgeRequest
+// An HTTP request as a server received it: the judge prints it, the local proxy server hands it on.
+struct HttpRequest
 {
     QHostAddress remoteAddress{};
     quint16 remotePort = 0;
@@ -18,7 +18,7 @@ struct JudgeRequest
 // A request's head, its request line and header up to the empty line, as a judge reads it: the
 // method, the target and HTTP/1.x, then "Name: value" lines; lines may end in a bare LF. Nothing
 // for a head that is not one. The peer's address is not in the head.
-std::optional<JudgeRequest> ReadJudgeRequest(QByteArrayView head);
+std::optional<HttpRequest> ReadHttpRequest(QByteArrayView head);
 
 // An IPv4-mapped IPv6 address as the IPv4 address it stands for; any other as it is.
 QHostAddress PlainAddress(const QHostAddress& address);
@@ -28,7 +28,7 @@ QHostAddress PlainAddress(const QHostAddress& address);
 // for each header as CGI names it (upper case, '_' for any other character than a letter or a
 // digit), a repeated one on one line with its values joined by ", ". A line break in a value is
 // written as a space, so a value never starts a line of its own.
-QByteArray JudgePageText(const JudgeRequest& request);
+QByteArray JudgePageText(const HttpRequest& request);
 
 // The `NAME = value` lines of a judge's page, wherever they are in it, NAME made of A-Z, 0-9
 // and '_'. A page that starts with '<' is HTML: its tags end lines and its values are

@@ -108,10 +108,10 @@ void JudgeServer::read(QTcpSocket& socket, Client& client)
     if (!end && client.head.size() <= m_limits.requestCap)
         return;
     client.answered = true;
-    const JudgeRequest peer{.remoteAddress = socket.peerAddress(), .remotePort = socket.peerPort()};
+    const HttpRequest peer{.remoteAddress = socket.peerAddress(), .remotePort = socket.peerPort()};
     if (!end || *end > m_limits.requestCap)
         return answer(socket, peer, 431);
-    std::optional<JudgeRequest> request = ReadJudgeRequest(QByteArrayView(client.head).first(*end));
+    std::optional<HttpRequest> request = ReadHttpRequest(QByteArrayView(client.head).first(*end));
     if (!request)
         return answer(socket, peer, 400);
     request->remoteAddress = peer.remoteAddress;
@@ -119,7 +119,7 @@ void JudgeServer::read(QTcpSocket& socket, Client& client)
     answer(socket, *request, request->method == "GET" ? 200 : 405);
 }
 
-void JudgeServer::answer(QTcpSocket& socket, const JudgeRequest& request, int status)
+void JudgeServer::answer(QTcpSocket& socket, const HttpRequest& request, int status)
 {
     const QByteArray statusText = QByteArray::number(status) + ' ' + ReasonPhrase(status);
     const QByteArray body = status == 200 ? JudgePageText(request) : statusText + '\n';

@@ -36,7 +36,7 @@ public:
 
 Q_SIGNALS:
     // Each answer given; for a request that could not be read, only the client's address and port are set.
-    void answered(const JudgeRequest& request, int status);
+    void answered(const HttpRequest& request, int status);
 
 private:
     struct Client;
@@ -45,7 +45,7 @@ private:
 
     void accept();
     void read(QTcpSocket& socket, Client& client);
-    void answer(QTcpSocket& socket, const JudgeRequest& request, int status);
+    void answer(QTcpSocket& socket, const HttpRequest& request, int status);
 
     JudgeLimits m_limits;
     QTcpServer m_server;

@@ -123,7 +123,7 @@ ClientRequestReader::State ClientRequestReader::readHttp()
                           u"the request's header is longer than %1 bytes"_s.arg(HeadCap));
         return State::Incomplete;
     }
-    const std::optional<JudgeRequest> head = ReadJudgeRequest(QByteArrayView(m_in).first(headEnd + 2));
+    const std::optional<HttpRequest> head = ReadHttpRequest(QByteArrayView(m_in).first(headEnd + 2));
     if (!head)
         return refuse(HttpReply("400 Bad Request", "this is no HTTP request"), u"no HTTP request"_s);
     m_request.early = m_in.mid(headEnd + 4);

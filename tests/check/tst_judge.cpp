@@ -119,7 +119,7 @@ void TstJudge::readsPages_data()
 {
     QTest::addColumn<QByteArray>("page");
     QTest::addColumn<QString>("lines"); // REMOTE_ADDR's value, then every line; "none" for no environment
-    JudgeRequest request{QHostAddress(u"::ffff:127.0.0.1"_s), 4711, "GET", "/?check=1", "HTTP/1.0"};
+    HttpRequest request{QHostAddress(u"::ffff:127.0.0.1"_s), 4711, "GET", "/?check=1", "HTTP/1.0"};
     request.headers = {{"x-forwarded-for", "1"}, {"Zone.09", "a\r\nb"}, {"X-Forwarded-For", "2"}};
     QTest::newRow("our page")
         << JudgePageText(request)

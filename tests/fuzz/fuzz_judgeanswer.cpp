@@ -21,8 +21,8 @@ static Anonymity Grade(const Lines& lines, const QHostAddress& checker)
 static void CheckPage(const JudgeEnvironment& environment)
 {
     const auto plain = [&](const char* name) { return environment.value(name).value_or("").replace('\r', ""); };
-    JudgeRequest request{QHostAddress(QHostAddress::LocalHost), 4711, plain("REQUEST_METHOD"), plain("REQUEST_URI"),
-                         plain("SERVER_PROTOCOL")};
+    HttpRequest request{QHostAddress(QHostAddress::LocalHost), 4711, plain("REQUEST_METHOD"), plain("REQUEST_URI"),
+                        plain("SERVER_PROTOCOL")};
     Lines served{
         {"REQUEST_METHOD", request.method}, {"REQUEST_URI", request.target}, {"SERVER_PROTOCOL", request.protocol}};
     QSet<QByteArray> names;
