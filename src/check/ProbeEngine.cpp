@@ -1,9 +1,14 @@
 #include "ProbeEngine.h"
 
+#include <asio/steady_timer.hpp>
+
 ProbeEngine::ProbeEngine()
     : m_work(asio::make_work_guard(m_context))
-    , m_thread([this] { m_context.run(); })
 {
+    // Asio makes its reactor (an epoll and a timer descriptor) with the first socket or timer: one
+    // made here, so that a machine short of descriptors fails the engine's start, not a probe's.
+    const asio::steady_timer first(m_context);
+    m_thread = std::thread([this] { m_context.run(); });
 }
 
 ProbeEngine::~ProbeEngine()

@@ -14,6 +14,7 @@
 class ProbeEngine final
 {
 public:
+    // Throws std::system_error when this machine cannot give it a thread or descriptors.
     ProbeEngine();
     ~ProbeEngine();
     ProbeEngine(const ProbeEngine&) = delete;

@@ -34,13 +34,14 @@ void ProxyChecker::start(std::span<const ProxyRecord> list)
     // The engine's event loop and thread need descriptors and memory of their own.
     try {
         m_engine = std::make_unique<ProbeEngine>();
+        m_run = std::make_shared<CheckRun>(m_engine->context(), list, m_settings, m_judge, m_jobs, *m_mailbox);
     } catch (const std::system_error& error) {
+        m_engine.reset();
         const QString reason = u"this machine cannot start the check: "_s + QString::fromLocal8Bit(error.what());
         QMetaObject::invokeMethod(
             this, [this, reason] { Q_EMIT finished(CheckEnding::LocalShortage, reason); }, Qt::QueuedConnection);
         return;
     }
-    m_run = std::make_shared<CheckRun>(m_engine->context(), list, m_settings, m_judge, m_jobs, *m_mailbox);
     m_engine->post([run = m_run] { run->start(); });
 }
 
