@@ -270,6 +270,7 @@ void TstWindows::stopSignalIsAQuit()
     window.start(QStringLiteral(VARNHOLT_PATH), QStringList()); // it fetches nothing until asked
     // The work folder is made once the program is set to take the signal.
     QVERIFY(QTest::qWaitFor([&workFolders] { return workFolders() == 1; }, 60000));
+    QVERIFY(window.processId() > 0); // 0 would be this test's whole process group
     ::kill(pid_t(window.processId()), SIGTERM);
     QVERIFY(window.waitForFinished(60000));
     QCOMPARE((QList<qsizetype>{window.exitStatus(), window.exitCode(), workFolders()}), (QList<qsizetype>{0, 0, 0}));
