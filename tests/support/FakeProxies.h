@@ -2,8 +2,10 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
-// A judge: "/judge" asked in origin form gets its page, anything else a 400 (a request not rewritten).
+// A judge: "/judge" asked in origin form gets its page, anything else a 400 (a request not rewritten);
+// "/judge?later" gets the page a moment after its head, as from a busy server.
 class FakeJudge final : public QTcpServer
 {
 public:
@@ -13,10 +15,16 @@ public:
         connect(this, &QTcpServer::newConnection, this, [this] {
             QTcpSocket* peer = nextPendingConnection();
             connect(peer, &QTcpSocket::readyRead, peer, [peer] {
-                peer->write(peer->readAll().startsWith("GET /judge HTTP/1.1\r\n")
-                                ? "HTTP/1.1 200 OK\r\n\r\n<html>judged: the proxy works</html>"
-                                : "HTTP/1.1 400 Bad Request\r\n\r\n");
-                peer->disconnectFromHost();
+                const QByteArray request = peer->readAll();
+                const QByteArray page = "<html>judged: the proxy works</html>";
+                const bool later = request.startsWith("GET /judge?later HTTP/1.1\r\n");
+                peer->write(!later && !request.startsWith("GET /judge HTTP/1.1\r\n")
+                                ? "HTTP/1.1 400 Bad Request\r\n\r\n"
+                                : "HTTP/1.1 200 OK\r\n\r\n" + (later ? QByteArray() : page));
+                QTimer::singleShot(later ? 50 : 0, peer, [peer, page, later] {
+                    peer->write(later ? page : QByteArray());
+                    peer->disconnectFromHost();
+                });
             });
         });
     }
@@ -67,8 +75,11 @@ private:
             if (got.startsWith("GET " + judge + '/'))
                 return tunnel(peer, {}, "GET " + got.mid(4 + judge.size()));
             return got.startsWith("GET ") ? close("HTTP/1.1 502 Bad Gateway\r\n\r\n") : peer->abort();
-        case Kind::HttpForbidden:
-            return got.startsWith("GET ") ? close("HTTP/1.1 403 Forbidden\r\n\r\n") : peer->abort();
+        case Kind::HttpForbidden: // its status line comes in two pieces
+            if (!got.startsWith("GET "))
+                return peer->abort();
+            peer->write("HTTP/1.");
+            return QTimer::singleShot(50, peer, [close] { close("1 403 Forbidden\r\n\r\n"); });
         case Kind::Socks5:
         case Kind::Socks5ByName:
         case Kind::Socks5Ipv6:
