@@ -1,6 +1,5 @@
 #include "CaptionedProgressBar.h"
 #include "ClosedPort.h"
-#include "CountingYielder.h"
 #include "DemoListSite.h"
 #include "DialogRunner.h"
 #include "Form1.h"
@@ -12,6 +11,7 @@
 #include "RecordingPrompter.h"
 #include "SaveFilePrompter.h"
 #include "ScriptedHttpServer.h"
+#include "ScriptedYielder.h"
 #include "UrlOpener.h"
 
 #include <QAbstractItemView>
@@ -100,7 +100,7 @@ private:
     QPointer<QTcpSocket> m_held;
     QTemporaryDir m_folder;
     HttpPageFetcher m_fetcher{5s}; // ample on loopback: a page held by a fault fails in seconds
-    CountingYielder m_yielder;
+    ScriptedYielder m_yielder;
     RecordingPrompter m_prompter;
     Desktop m_desktop;
     LinuxIcmpLibrary m_icmp{m_prompter};
@@ -256,6 +256,9 @@ void TstWindows::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
              u"Proxy IP:  10.0.0.2\nProxy Port: 3128\nType: \nCountry: <b>Japan</b>\nLast Test: now  (read-only)"_s);
     Form4 about(m_desktop);
     about.show();
+    auto* address = about.findChild<QLabel*>(u"Label3"_s); // dark blue on white
+    QCOMPARE(about.grab().toImage().pixelColor(about.width() - 4, 4), QColor(Qt::white));
+    QCOMPARE(address->palette().color(QPalette::WindowText), QColor(0, 0, 192));
     QStringList shown; // the picture has no text
     for (const QLabel* label : about.findChildren<QLabel*>())
         if (!label->text().isEmpty())
@@ -263,7 +266,6 @@ void TstWindows::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
     QCOMPARE(shown.join(u'|'),
              u"Varnholt Proxy List Extractor|Version:|%1|Release Date:|29/04/2004|Greets:|-|"
              u"Tarnwick Inc.|https://www.tarnwick.example/"_s.arg(QStringLiteral(VARNHOLT_VERSION)));
-    auto* address = about.findChild<QLabel*>(u"Label3"_s);
     QTest::mouseClick(address, Qt::RightButton);
     QTest::mouseClick(address, Qt::LeftButton);
     QCOMPARE(m_desktop.opened, QStringList{address->text()});
