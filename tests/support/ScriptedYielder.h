@@ -6,23 +6,17 @@
 
 #include <functional>
 
-// Counts the yields of a long operation; a test may act at a given yield, as a click handled
-// there would. Only the yields that must let events run do run them.
-class CountingYielder final : public EventYielder
+// A test may act at every yield of a long operation, as a click handled there would. Only the
+// yields that must let events run do run them.
+class ScriptedYielder final : public EventYielder
 {
 public:
-    void yield() override
-    {
-        ++yields;
-        if (onYield)
-            onYield(yields);
-    }
+    void yield() override { onYield(); }
     void yieldNow() override
     {
-        yield();
+        onYield();
         QCoreApplication::processEvents();
     }
 
-    int yields = 0;
-    std::function<void(int)> onYield;
+    std::function<void()> onYield = [] {};
 };
