@@ -44,7 +44,8 @@ void TstForm2::savesOnlyWhenAFileIsChosen_data()
     QTest::addColumn<QString>("answer"); // in the test's folder; none: the dialog is dismissed
     QTest::addColumn<int>("sizeLimit"); // of any file this process writes, when above 0
     QTest::addColumn<QByteArray>("appended"); // after the file's earlier line
-    QTest::addColumn<QString>("outcome"); // questions to append in the program folder, the window, why
+    QTest::addColumn<QString>(
+        "outcome"); // questions to append in the program folder, the window and its separator box, why
     const QString ok = u"Command1"_s;
     const QString list = u"list.txt"_s;
     QTest::newRow("separator as typed") << u" -> "_s << ok << list << 0 << "10.0.0.1 -> 8080\r\n10.0.0.2 -> 3128\r\n"_ba
@@ -53,13 +54,13 @@ void TstForm2::savesOnlyWhenAFileIsChosen_data()
         << QString() << ok << list << 0
         << "10.0.0.1\t8080\tHTTP\tCura\xc3\xa7"
            "ao\ttoday\r\n10.0.0.2\t3128\t\tJapan\t\xe5\xb9\xb4\r\n"_ba
-        << u"1 closed"_s;
+        << u"1 closed, no separator"_s;
     QTest::newRow("Enter does not save") << u":"_s << u"Return"_s << list << 0 << ""_ba << u"0 open"_s;
     QTest::newRow("Esc does not close") << u":"_s << u"Escape"_s << list << 0 << ""_ba << u"0 open"_s;
     QTest::newRow("file dialog dismissed") << u":"_s << ok << QString() << 0 << ""_ba << u"1 open"_s;
     QTest::newRow("folder chosen as the file") << u":"_s << ok << u"."_s << 0 << ""_ba << u"1 open Is a directory"_s;
     QTest::newRow("half-written list taken back")
-        << QString() << ok << list << 20 << ""_ba << u"1 open File too large"_s;
+        << QString() << ok << list << 20 << ""_ba << u"1 open, no separator File too large"_s;
 }
 
 void TstForm2::savesOnlyWhenAFileIsChosen()
@@ -104,7 +105,7 @@ void TstForm2::savesOnlyWhenAFileIsChosen()
     QString seen = QString::number(std::ranges::count_if(m_requests, [&dir](const SaveFileRequest& asked) {
         return asked.existing == SaveFileRequest::Appends && asked.folder == dir.path();
     }));
-    seen += form.isVisible() ? u" open"_s : u" closed"_s;
+    seen += (form.isVisible() ? u" open"_s : u" closed"_s) + (separatorBox->isEnabled() ? u""_s : u", no separator"_s);
     for (const RecordingPrompter::Message& told : messages.messages) // names the file, and says why
         seen += u' '
             + (told.text.contains(u'"' + *m_answer + u'"') && told.style == MessageStyle::Stop
