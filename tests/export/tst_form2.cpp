@@ -44,8 +44,7 @@ void TstForm2::savesOnlyWhenAFileIsChosen_data()
     QTest::addColumn<QString>("answer"); // in the test's folder; none: the dialog is dismissed
     QTest::addColumn<int>("sizeLimit"); // of any file this process writes, when above 0
     QTest::addColumn<QByteArray>("appended"); // after the file's earlier line
-    QTest::addColumn<QString>(
-        "outcome"); // questions to append in the program folder, the window and its separator box, why
+    QTest::addColumn<QString>("outcome"); // questions to append in the program folder, the window, why
     const QString ok = u"Command1"_s;
     const QString list = u"list.txt"_s;
     QTest::newRow("separator as typed") << u" -> "_s << ok << list << 0 << "10.0.0.1 -> 8080\r\n10.0.0.2 -> 3128\r\n"_ba
