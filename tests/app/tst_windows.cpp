@@ -17,6 +17,7 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -59,6 +60,25 @@ QStringList UnnamedControls(const QWidget& window)
             unnamed.append(QString::fromLatin1(widget->metaObject()->className()) + u' ' + widget->objectName());
     }
     return unnamed;
+}
+
+// Controls that overlap a sibling by more than a pixel or two: one left without its place lands
+// on another. A plain frame is an outline, not a control.
+QStringList Overlapping(const QWidget& parent)
+{
+    QList<QWidget*> controls = parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    controls.removeIf([](const QWidget* widget) { return widget->metaObject() == &QFrame::staticMetaObject; });
+    QStringList found;
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        if (qobject_cast<QGroupBox*>(controls[i]))
+            found += Overlapping(*controls[i]);
+        for (qsizetype j = i + 1; j < controls.size(); ++j) {
+            const QRect both = controls[i]->geometry().intersected(controls[j]->geometry());
+            if (both.width() > 2 && both.height() > 2)
+                found += controls[i]->objectName() + u" on "_s + controls[j]->objectName();
+        }
+    }
+    return found;
 }
 
 // How the keyboard walks the window: the tab order from the control with the focus, marked "*".
@@ -225,11 +245,11 @@ void TstWindows::inputDuringAFetchIsTakenAtOnce()
 void TstWindows::everyWindowIsNamedAndCentred()
 {
     QVERIFY(!m_window->findChild<QLineEdit*>(u"Text1"_s)->isEnabled()); // the received count takes no input
-    QStringList unnamed = UnnamedControls(*m_window);
+    QStringList unnamed = UnnamedControls(*m_window) + Overlapping(*m_window);
     QStringList orders{TabOrder(*m_window)};
     m_desktop.shown = [&unnamed, &orders](QDialog& window) {
         orders += TabOrder(window);
-        unnamed += UnnamedControls(window);
+        unnamed += UnnamedControls(window) + Overlapping(window);
         if ((window.geometry().center() - window.screen()->availableGeometry().center()).manhattanLength() > 2)
             unnamed += window.windowTitle() + u" off centre"_s;
     };
