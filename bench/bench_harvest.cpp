@@ -1,10 +1,10 @@
-#include "CountingYielder.h"
 #include "DemoListSite.h"
 #include "HarvestRun.h"
 #include "HttpPageFetcher.h"
 #include "PageParser.h"
 #include "ProxyTable.h"
 #include "ReportListView.h"
+#include "ScriptedYielder.h"
 
 #include <QApplication>
 #include <QFile>
@@ -37,7 +37,7 @@ void ParsePageBench(benchmark::State& state, const QByteArray& page)
 {
     QTemporaryDir folder;
     ProxyTable table;
-    CountingYielder yielder;
+    ScriptedYielder yielder;
     PageParser parser(table, yielder, folder.path());
     for (auto _ : state) {
         state.PauseTiming();
@@ -67,7 +67,7 @@ void BM_HarvestTwentyDemoPages(benchmark::State& state)
     QTemporaryDir folder;
     HttpPageFetcher fetcher;
     ProxyTable table;
-    CountingYielder yielder;
+    ScriptedYielder yielder;
     HarvestRun run(table, {fetcher, yielder}, folder.path(), site.authority());
     for (auto _ : state)
         run.start([] { return u"20"_s; });

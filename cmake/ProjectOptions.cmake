@@ -18,7 +18,10 @@ target_compile_definitions(varnholt_options INTERFACE
     QT_NO_CAST_FROM_ASCII
     QT_NO_CAST_TO_ASCII
     QT_NO_CONTEXTLESS_CONNECT
-    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+    # A debug build checks every index into a standard container: a slip past the end stops the
+    # test that makes it instead of reading a neighbour's memory.
+    $<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
 
 if(VARNHOLT_SANITIZE)
     target_compile_options(varnholt_options INTERFACE

@@ -97,8 +97,8 @@ void TstProxyCheck::readsListLines_data()
         QTest::newRow(name) << list << read;
     };
     row("both formats, blank lines skipped",
-        "10.0.0.1:8080\r\n\n [::1] -> 3128\nproxy.example:80\n10.0.0.2\t81\tSOCKS5\tIT\tnow\n",
-        u"10.0.0.1 8080 | ::1 3128 | proxy.example 80 | 10.0.0.2 81 SOCKS5"_s);
+        "10.0.0.1:8080\r\n\n [::1] -> 3128\nproxy.example:80\n10.0.0.2\t81\tSOCKS5\tIT\tnow\n10.0.0.3\t82\n",
+        u"10.0.0.1 8080 | ::1 3128 | proxy.example 80 | 10.0.0.2 81 SOCKS5 | 10.0.0.3 82"_s);
     row("schemes and logins, percent-encoded",
         "socks5h://u%3A1:p%40ss@[::1]:1080/\nHTTPS://10.0.0.1:443\nuser:pass@proxy.example:8080\n10.0.0.3@8080\n",
         u"::1 1080 SOCKS5H u:1 p@ss | 10.0.0.1 443 HTTPS | proxy.example 8080  user pass | 10.0.0.3 8080"_s);
@@ -108,9 +108,10 @@ void TstProxyCheck::readsListLines_data()
     row("ports", "10.0.0.1:0\n10.0.0.1:65536\n10.0.0.1:65535",
         u"10.0.0.1 65535 | 1: the port \"0\" is not a number from 1 to 65535 | "
         u"2: the port \"65536\" is not a number from 1 to 65535"_s);
-    row("addresses", "300.0.0.1:80\n[::1:80\n10.0.0.1\n[1] -> 3128\n",
+    row("addresses", "300.0.0.1:80\n[::1:80\n10.0.0.1\n[1] -> 3128\n10.0.0.1\t80\tHTTP\n",
         u"1: \"300.0.0.1\" is not an IP address | 2: not an address, a separator and a port | "
-        u"3: not an address, a separator and a port | 4: \"1\" is not an IP address"_s);
+        u"3: not an address, a separator and a port | 4: \"1\" is not an IP address | "
+        u"5: 3 tab-separated fields; a list line has five, or an address and a port"_s);
     // A line that would drive the terminal, and one over three reads long: the next line is line 3.
     row("control characters, an endless line", "10.0.0.1:80\x1b[2J\n" + QByteArray(3 * 4096, 'x') + "\n10.0.0.3:80\n",
         u"10.0.0.3 80 | 1: the line holds control characters or is not UTF-8 | 2: 4096 bytes or longer"_s);

@@ -406,7 +406,11 @@ void TstCli::endsAsAScriptExpects()
     cli.write(m_listed);
     cli.closeWriteChannel();
     programsEnd = UniqueFd(); // the program holds the terminal now, and lets it go when it ends
-    const auto stop = [&cli](int signalNumber) { ::kill(pid_t(cli.processId()), signalNumber); };
+    // Never to process 0, which is this test's whole process group, when the program has ended.
+    const auto stop = [&cli](int signalNumber) {
+        if (cli.processId() > 0)
+            ::kill(pid_t(cli.processId()), signalNumber);
+    };
     // The harvest's second page, the check's silent proxy, the whois answer and the judge wait for the signals.
     if (!sent.isEmpty()) {
         QVERIFY(QTest::qWaitFor([&] { return m_heldPage || (!out.isEmpty() && Varying(printed) == out); }, 60000));

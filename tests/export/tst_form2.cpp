@@ -53,13 +53,13 @@ void TstForm2::savesOnlyWhenAFileIsChosen_data()
         << QString() << ok << list << 0
         << "10.0.0.1\t8080\tHTTP\tCura\xc3\xa7"
            "ao\ttoday\r\n10.0.0.2\t3128\t\tJapan\t\xe5\xb9\xb4\r\n"_ba
-        << u"1 closed"_s;
+        << u"1 closed, no separator"_s;
     QTest::newRow("Enter does not save") << u":"_s << u"Return"_s << list << 0 << ""_ba << u"0 open"_s;
     QTest::newRow("Esc does not close") << u":"_s << u"Escape"_s << list << 0 << ""_ba << u"0 open"_s;
     QTest::newRow("file dialog dismissed") << u":"_s << ok << QString() << 0 << ""_ba << u"1 open"_s;
     QTest::newRow("folder chosen as the file") << u":"_s << ok << u"."_s << 0 << ""_ba << u"1 open Is a directory"_s;
     QTest::newRow("half-written list taken back")
-        << QString() << ok << list << 20 << ""_ba << u"1 open File too large"_s;
+        << QString() << ok << list << 20 << ""_ba << u"1 open, no separator File too large"_s;
 }
 
 void TstForm2::savesOnlyWhenAFileIsChosen()
@@ -104,7 +104,7 @@ void TstForm2::savesOnlyWhenAFileIsChosen()
     QString seen = QString::number(std::ranges::count_if(m_requests, [&dir](const SaveFileRequest& asked) {
         return asked.existing == SaveFileRequest::Appends && asked.folder == dir.path();
     }));
-    seen += form.isVisible() ? u" open"_s : u" closed"_s;
+    seen += (form.isVisible() ? u" open"_s : u" closed"_s) + (separatorBox->isEnabled() ? u""_s : u", no separator"_s);
     for (const RecordingPrompter::Message& told : messages.messages) // names the file, and says why
         seen += u' '
             + (told.text.contains(u'"' + *m_answer + u'"') && told.style == MessageStyle::Stop

@@ -3,10 +3,10 @@
 // its lines, and the progress must stay within its maximum and end complete. CellText and
 // IsRowMarker, checked against their rules by fuzz_celltext, read the single lines here.
 
-#include "CountingYielder.h"
 #include "FuzzCheck.h"
 #include "PageParser.h"
 #include "ProxyTable.h"
+#include "ScriptedYielder.h"
 
 #include <QBuffer>
 
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     // One parser and table for every input, as a run keeps them from page to page.
     static ProxyTable table;
-    static CountingYielder yielder;
+    static ScriptedYielder yielder;
     static PageParser parser(table, yielder, QString());
     static ParseStage last = ParseStage::Parsing;
     static const QMetaObject::Connection watch =

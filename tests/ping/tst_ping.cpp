@@ -121,7 +121,6 @@ void TstPing::socketLibraryComplaintsComeBeforeTheVerdict_data()
                                  << u"El entorno de Windows Sockets para 32 bit Windows no responde. [tolve, style 0]"_s
                                  << QString();
     QTest::newRow("1.0") << 0 << 0x0001 << 1 << 0 << version.arg(u"1.0"_s) << QString();
-    QTest::newRow("0.9") << 0 << 0x0900 << 1 << 0 << version.arg(u"0.9"_s) << QString();
     QTest::newRow("no socket") << 0 << 0x0101 << 0 << 0
                                << u"Esta aplicación requiere como minimo de 1 sockets. [tolve, style 48]"_s
                                << QString();

@@ -4,7 +4,6 @@
 #include "HostPort.h"
 #include "MessageBoxPrompter.h"
 #include "TextFiles.h"
-#include "TextNumber.h"
 #include "WorkFolder.h"
 
 #include <QApplication>
@@ -67,8 +66,6 @@ class TstPlatform final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void readsTypedCounts_data();
-    void readsTypedCounts();
     void parsesServerNames_data();
     void parsesServerNames();
     void deletesFiles();
@@ -81,35 +78,12 @@ private Q_SLOTS:
     void messageBoxShowsPlainText();
 };
 
-// A typed page count as the run reads it: a number, rounded half to even (the harvest's rows show
-// how); none for anything else.
-void TstPlatform::readsTypedCounts_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<std::optional<int>>("count");
-    QTest::newRow("blanks around") << u"  3 "_s << std::optional(3);
-    QTest::newRow("negative half") << u"-0.5"_s << std::optional(0);
-    QTest::newRow("largest whole number") << u"2147483647"_s << std::optional(2147483647);
-    QTest::newRow("too large for a whole number") << u"1e300"_s << std::optional<int>();
-    QTest::newRow("empty") << QString() << std::optional<int>();
-    QTest::newRow("number then letters") << u"3x"_s << std::optional<int>();
-    QTest::newRow("infinity") << u"inf"_s << std::optional<int>();
-}
-
-void TstPlatform::readsTypedCounts()
-{
-    QFETCH(QString, text);
-    QFETCH(std::optional<int>, count);
-    const std::optional<double> number = TextToNumber(text);
-    QCOMPARE(number ? RoundHalfToEven(*number) : std::nullopt, count);
-}
-
 void TstPlatform::parsesServerNames_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("authority"); // empty: refused
     QTest::newRow("host") << u"proxylist.varnholt.example"_s << u"proxylist.varnholt.example"_s;
-    QTest::newRow("host and port") << u"127.0.0.1:8080"_s << u"127.0.0.1:8080"_s;
+    QTest::newRow("host and the lowest port") << u"127.0.0.1:1"_s << u"127.0.0.1:1"_s;
     QTest::newRow("IPv6 with port") << u"[::1]:43"_s << u"[::1]:43"_s;
     QTest::newRow("IPv6 with a scope") << u"[fe80::1%eth0]:43"_s << u"[fe80::1%eth0]:43"_s;
     for (const QString& refused :

@@ -32,13 +32,9 @@ inline Run RunUnshared(const QString& script, const QStringList& arguments)
         QStringList{QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh")}
             + arguments);
     const bool ended = process.waitForStarted() && process.waitForFinished(60000);
-    const bool crashed = process.exitStatus() == QProcess::CrashExit;
-    const QString how = !ended ? QStringLiteral(", ") + process.errorString()
-        : crashed              ? QStringLiteral(", crashed")
-                               : QString();
-    return {true, ended && !crashed && process.exitCode() == 0,
+    return {true, ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
             QString::fromLocal8Bit(process.readAll())
-                + QStringLiteral("\n(exit status %1%2)").arg(process.exitCode()).arg(how)};
+                + QStringLiteral("\n(exit status %1: %2)").arg(process.exitCode()).arg(process.errorString())};
 }
 
 // Runs the current test row again in a fresh network namespace after the setup commands, through
@@ -51,9 +47,8 @@ inline Run RunTestFunction(const QStringList& setup, const QStringList& wrapper 
     const Run probe = RunUnshared(script, wrapper + QStringList{QStringLiteral("true")});
     if (!probe.passed)
         return {false, false, QStringLiteral("this system cannot give the row its network: ") + probe.output};
-    QString testCase = QString::fromLatin1(QTest::currentTestFunction());
-    if (QTest::currentDataTag())
-        testCase += u':' + QString::fromLatin1(QTest::currentDataTag());
+    const QString testCase = QString::fromLatin1(QTest::currentTestFunction())
+        + (QTest::currentDataTag() ? u':' + QString::fromLatin1(QTest::currentDataTag()) : QString());
     Run row = RunUnshared(script, wrapper + QStringList{QCoreApplication::applicationFilePath(), testCase});
     row.passed = row.passed && row.output.contains(QStringLiteral(", 0 skipped,")); // a skip there ran nothing
     return row;
