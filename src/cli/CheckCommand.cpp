@@ -93,7 +93,7 @@ std::optional<QString> CheckCommand::read(const QCommandLineParser& parsed)
     m_request.lists = parsed.positionalArguments();
     m_request.report = parsed.isSet(m_report);
     m_request.quiet = parsed.isSet(m_quiet);
-    if (const std::optional<QString> refused = m_probing.read(parsed, parsed.value(m_expect).toUtf8()))
+    if (std::optional<QString> refused = m_probing.read(parsed, parsed.value(m_expect).toUtf8()))
         return refused;
     const bool judged = m_probing.judge().has_value();
     if (parsed.isSet(m_expect) && !judged)

@@ -12,8 +12,8 @@
 #include "RecordingPrompter.h"
 #include "SaveFilePrompter.h"
 #include "ScriptedHttpServer.h"
-#include "UrlOpener.h"
 #include "Twips.h"
+#include "UrlOpener.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
