@@ -155,10 +155,16 @@ void Form1::showHarvest()
                 m_p2->setMaximum(pageCount);
                 m_p2->setCaption(PageCaption(number, pageCountText));
             });
+    connect(&m_run, &HarvestRun::parseStageBeginning, m_p1, [this] { m_p1->setValue(0); });
+    // A stage's caption and value are painted the moment the stage begins: a page parses in less
+    // time than the throttled yield lets pass between two rounds of window events, which would
+    // never show them.
     connect(&m_run, &HarvestRun::parseProgressed, this, [this](ParseStage stage, int value, int maximum) {
         m_p1->setMaximum(maximum);
         m_p1->setValue(value);
         m_p1->setCaption(StageCaption(stage));
+        if (value == 0)
+            m_p1->repaint();
     });
     connect(&m_run, &HarvestRun::entryAppended, this,
             [this](int rowCount) { m_text1->setText(QString::number(rowCount)); });

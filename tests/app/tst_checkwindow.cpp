@@ -91,7 +91,8 @@ QStringList Named(QWidget& window)
 
 } // namespace
 
-// The main window's context menu and its check window, on a list page of fake proxies.
+// The main window's context menu and its check window, on a list page of fake proxies, and its
+// page bar, which shows every stage of a page.
 class TstCheckWindow final : public QObject, public SaveFilePrompter, public UrlOpener, public DialogRunner
 {
     Q_OBJECT
@@ -106,6 +107,12 @@ public:
         if (m_onShown)
             m_onShown(window);
     }
+    bool eventFilter(QObject*, QEvent* event) override // tells the paints of the widgets it watches
+    {
+        if (event->type() == QEvent::Paint)
+            m_onPaint();
+        return false;
+    }
 
 private Q_SLOTS:
     void initTestCase();
@@ -116,6 +123,7 @@ private Q_SLOTS:
     void checkFillsRowsAndSavesTheWorking();
     void refusesWhatItCannotCheck_data();
     void refusesWhatItCannotCheck();
+    void everyStageOfAPageIsPainted();
 
 private:
     void harvest(int pages);
@@ -131,6 +139,7 @@ private:
     LinuxSocketLibrary m_sockets;
     QStringList m_opened;
     std::function<void(QDialog&)> m_onShown;
+    std::function<void()> m_onPaint;
     std::unique_ptr<Form1> m_window;
 };
 
@@ -356,6 +365,32 @@ void TstCheckWindow::refusesWhatItCannotCheck()
     QCOMPARE(window.findChild<CaptionedProgressBar*>()->caption() + u", "_s + start->text()
                  + (judge->isEnabled() ? u""_s : u", locked"_s),
              u"Checked 0 of 1, 0 working, &Start"_s);
+}
+
+// A page parses faster than the yield lets window events run: each stage paints its caption at
+// once all the same, and each begins at 0, before it counts its lines.
+void TstCheckWindow::everyStageOfAPageIsPainted()
+{
+    auto* bar = m_window->findChild<CaptionedProgressBar*>(u"P1"_s);
+    QCoreApplication::processEvents();
+    QStringList painted;
+    QStringList atYields; // what window events would show, were they let run there
+    const auto note = [bar](QStringList& seen) {
+        if (const QString now = u"%1 %2/%3"_s.arg(bar->caption()).arg(bar->value()).arg(bar->maximum());
+            !seen.endsWith(now))
+            seen.append(now);
+    };
+    m_onPaint = [&] { note(painted); };
+    bar->installEventFilter(this);
+    m_yielder.onYield = [&](int) { note(atYields); };
+    harvest(1);
+    QCoreApplication::processEvents();
+    QCOMPARE(painted.join(u", "_s),
+             u"Parsing Data... 0/20, Extracting Proxys... 0/8, Current Page Extraction "
+             u"Complete. 0/8, Extraction Completed. 0/8"_s);
+    QCOMPARE(atYields.join(u", "_s),
+             u"Idle 0/100, Parsing Data... 0/20, Extracting Proxys... 5/8, Current Page "
+             u"Extraction Complete. 0/8"_s);
 }
 
 QTEST_MAIN(TstCheckWindow)
