@@ -8,12 +8,14 @@
 #include "Form4.h"
 #include "Form5.h"
 #include "MessagePrompter.h"
+#include "ProxyCheckWindow.h"
 #include "ReportListView.h"
 #include "Twips.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
 
@@ -72,6 +74,7 @@ void Form1::createControls()
     m_list->setColumnWidths({Twips(1600), Twips(700), Twips(1540), Twips(1750), Twips(1200)});
     m_list->setAccessibleName(u"Proxy table"_s);
     connect(m_list, &ReportListView::doubleClickedAnywhere, this, &Form1::List_DblClick);
+    createListMenu();
 
     m_label1 = MakeCaption(this, u"Label1"_s, u"Pages to Retrieve:"_s, TwipsRect(0, 2760, 1695, 255));
     m_text2 = Place(new QLineEdit(u"20"_s, this), u"Text2"_s, TwipsRect(1800, 2760, 735, 285));
@@ -108,6 +111,31 @@ void Form1::createControls()
         m_belowTable.emplace_back(control, control->pos());
 }
 
+// Each action keeps the rules of the control it stands for: the details as the double click,
+// whois and ping as their buttons, and the check as the list actions.
+void Form1::createListMenu()
+{
+    m_mnuList = std::make_unique<QMenu>();
+    m_mnuList->setObjectName(u"mnuList"_s);
+    m_mnuList->setFont(WindowFont());
+    m_mnuList->setAccessibleName(u"Proxy table actions"_s);
+    const auto add = [this](const QString& name, const QString& caption, auto handler) {
+        QAction* action = m_mnuList->addAction(caption, this, handler);
+        action->setObjectName(name);
+        return action;
+    };
+    add(u"mnuDetails"_s, u"&Details..."_s, &Form1::List_DblClick);
+    m_mnuList->addSeparator();
+    m_mnuWhois = add(u"mnuWhois"_s, u"&Whois..."_s, &Form1::Command2_Click);
+    m_mnuPing = add(u"mnuPing"_s, u"&Ping..."_s, &Form1::Command6_Click);
+    m_mnuList->addSeparator();
+    m_mnuCheckList = add(u"mnuCheckList"_s, u"Chec&k List..."_s, &Form1::mnuCheckList_Click);
+    m_mnuCheckList->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    addAction(m_mnuCheckList); // Ctrl+K works without the menu open
+
+    connect(m_list, &ReportListView::contextMenuRequested, this, [this](QPoint at) { m_mnuList->popup(at); });
+}
+
 void Form1::arrangeTabOrder()
 {
     const QList<QWidget*> order{m_command1, m_list,     m_text1,    m_command6, m_command2,
@@ -127,10 +155,16 @@ void Form1::showHarvest()
                 m_p2->setMaximum(pageCount);
                 m_p2->setCaption(PageCaption(number, pageCountText));
             });
+    connect(&m_run, &HarvestRun::parseStageBeginning, m_p1, [this] { m_p1->setValue(0); });
+    // A stage's caption and value are painted the moment the stage begins: a page parses in less
+    // time than the throttled yield lets pass between two rounds of window events, which would
+    // never show them.
     connect(&m_run, &HarvestRun::parseProgressed, this, [this](ParseStage stage, int value, int maximum) {
         m_p1->setMaximum(maximum);
         m_p1->setValue(value);
         m_p1->setCaption(StageCaption(stage));
+        if (value == 0)
+            m_p1->repaint();
     });
     connect(&m_run, &HarvestRun::entryAppended, this,
             [this](int rowCount) { m_text1->setText(QString::number(rowCount)); });
@@ -253,11 +287,25 @@ void Form1::List_DblClick()
     m_services.dialogs.runModal(form);
 }
 
+// The check of the rows the table holds now; a later harvest does not change them.
+void Form1::mnuCheckList_Click()
+{
+    std::vector<ProxyEntry> rows;
+    rows.reserve(std::size_t(m_table.count()));
+    for (int row = 0; row < m_table.count(); ++row)
+        rows.push_back(m_table.entry(row));
+    ProxyCheckWindow window(std::move(rows), {m_services.saveFilePrompter, m_services.prompter, m_services.dialogs},
+                            m_settings.programFolder, this);
+    m_services.dialogs.runModal(window);
+}
+
 void Form1::EnableListActions()
 {
     m_command2->setEnabled(true);
     m_command3->setEnabled(true);
     m_command6->setEnabled(true);
+    for (QAction* action : {m_mnuWhois, m_mnuPing, m_mnuCheckList})
+        action->setEnabled(true);
 }
 
 void Form1::DisableListActions()
@@ -265,6 +313,8 @@ void Form1::DisableListActions()
     m_command2->setEnabled(false);
     m_command3->setEnabled(false);
     m_command6->setEnabled(false);
+    for (QAction* action : {m_mnuWhois, m_mnuPing, m_mnuCheckList})
+        action->setEnabled(false);
 }
 
 void Form1::setStartCaption(const QString& caption)

@@ -9,10 +9,13 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
 class CaptionedProgressBar;
+class QAction;
+class QMenu;
 class DialogRunner;
 class EventYielder;
 class IcmpLibrary;
@@ -74,6 +77,7 @@ protected:
 
 private:
     void createControls();
+    void createListMenu();
     void arrangeTabOrder();
     void showHarvest();
     void Command1_Click();
@@ -83,6 +87,7 @@ private:
     void Command5_Click();
     void Command6_Click();
     void List_DblClick();
+    void mnuCheckList_Click();
     void EnableListActions();
     void DisableListActions();
     void setStartCaption(const QString& caption);
@@ -107,6 +112,13 @@ private:
     QPushButton* m_command2 = nullptr;
     QPushButton* m_command4 = nullptr;
     QPushButton* m_command5 = nullptr;
+
+    // The table's context menu: the row actions of the buttons and the double click, and the check.
+    // A window of its own, not one of the main window's controls.
+    std::unique_ptr<QMenu> m_mnuList;
+    QAction* m_mnuWhois = nullptr;
+    QAction* m_mnuPing = nullptr;
+    QAction* m_mnuCheckList = nullptr;
 
     // The table's size and the places of the controls below it at the window's first size; a
     // larger window adds what it gains to them.

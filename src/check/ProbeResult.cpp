@@ -43,6 +43,33 @@ QString ProtocolName(ProxyProtocol protocol)
     return {};
 }
 
+QString VerdictText(const ProbeResult& result, bool passes)
+{
+    if (passes)
+        return u"pass"_s;
+    return result.reason.isEmpty() ? u"less anonymous than asked (%1)"_s.arg(AnonymityText(result)) : result.reason;
+}
+
+QString ProtocolText(const ProbeResult& result)
+{
+    return result.protocol ? ProtocolName(*result.protocol) : u"-"_s;
+}
+
+QString AnonymityText(const ProbeResult& result)
+{
+    return result.anonymity ? AnonymityName(*result.anonymity) : u"-"_s;
+}
+
+QString ExitAddressText(const ProbeResult& result)
+{
+    return result.exitAddress.isEmpty() ? u"-"_s : result.exitAddress;
+}
+
+QString MillisecondsText(qint64 ms)
+{
+    return ms < 0 ? u"-"_s : QString::number(ms);
+}
+
 std::vector<ProxyProtocol> ProtocolsFor(const QString& type, bool withJudge)
 {
     const auto names = [&type](const char* name) {

@@ -53,6 +53,14 @@ QString LevelName(ProbeLevel level);
 std::optional<ProbeLevel> LevelNamed(const QString& name);
 QString ProtocolName(ProxyProtocol protocol);
 
+// A result's fields as a report shows them, on the command line and in the window: "pass" or
+// why the proxy does not pass, and "-" for a field without a value.
+QString VerdictText(const ProbeResult& result, bool passes);
+QString ProtocolText(const ProbeResult& result);
+QString AnonymityText(const ProbeResult& result);
+QString ExitAddressText(const ProbeResult& result);
+QString MillisecondsText(qint64 ms); // -1: none
+
 // The protocols a list's type field names ("HTTP", "HTTPS", "SOCKS5", "SOCKS4"), in the order
 // they are tried: HTTPS is an HTTP proxy that tunnels with CONNECT. An empty or unknown type
 // tries them all, HTTP first. Without a judge a tunnel is never opened, so CONNECT is not tried

@@ -10,35 +10,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString MsText(qint64 ms)
-{
-    return ms < 0 ? u"-"_s : QString::number(ms);
-}
-
-QString AnonymityText(const ProbeResult& result)
-{
-    return result.anonymity ? AnonymityName(*result.anonymity) : u"-"_s;
-}
-
-// "pass", or why the proxy does not.
-QString Verdict(const ProbeResult& result, bool passes)
-{
-    if (passes)
-        return u"pass"_s;
-    return result.reason.isEmpty() ? u"less anonymous than asked (%1)"_s.arg(AnonymityText(result)) : result.reason;
-}
-
 QByteArray ReportLine(const ProxyRecord& proxy, const ProbeResult& result, bool passes)
 {
     const QStringList fields{proxy.address,
                              QString::number(proxy.port),
-                             result.protocol ? ProtocolName(*result.protocol) : u"-"_s,
-                             Verdict(result, passes),
+                             ProtocolText(result),
+                             VerdictText(result, passes),
                              LevelName(result.level),
-                             MsText(result.connectMs),
-                             MsText(result.totalMs),
+                             MillisecondsText(result.connectMs),
+                             MillisecondsText(result.totalMs),
                              AnonymityText(result),
-                             result.exitAddress.isEmpty() ? u"-"_s : result.exitAddress};
+                             ExitAddressText(result)};
     return fields.join(u'\t').toUtf8() + "\r\n";
 }
 
@@ -93,7 +75,7 @@ std::optional<QString> CheckCommand::read(const QCommandLineParser& parsed)
     m_request.lists = parsed.positionalArguments();
     m_request.report = parsed.isSet(m_report);
     m_request.quiet = parsed.isSet(m_quiet);
-    if (const std::optional<QString> refused = m_probing.read(parsed, parsed.value(m_expect).toUtf8()))
+    if (std::optional<QString> refused = m_probing.read(parsed, parsed.value(m_expect).toUtf8()))
         return refused;
     const bool judged = m_probing.judge().has_value();
     if (parsed.isSet(m_expect) && !judged)

@@ -1,13 +1,9 @@
 #include "ProbeOptions.h"
 
 #include "Console.h"
-#include "OpenFilesLimit.h"
 #include "PlainText.h"
-#include "TextNumber.h"
 
 #include <QCommandLineParser>
-
-#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -25,19 +21,18 @@ QString ProbeOptions::help()
 std::optional<QString> ProbeOptions::read(const QCommandLineParser& parsed, const QByteArray& expect)
 {
     if (parsed.isSet(m_jobsOption)) {
-        const std::optional<double> jobs = TextToNumber(parsed.value(m_jobsOption));
-        // Written so that a NaN fails every comparison and is refused.
-        if (!jobs || !(*jobs >= 1 && *jobs <= MaxJobs) || *jobs != std::floor(*jobs))
+        const std::optional<int> jobs = CheckJobsFromText(parsed.value(m_jobsOption));
+        if (!jobs)
             return u"invalid --jobs value \"%1\": expected a whole number from 1 to %2"_s.arg(
                 parsed.value(m_jobsOption), QString::number(MaxJobs));
-        m_jobs = int(*jobs);
+        m_jobs = *jobs;
     }
     if (parsed.isSet(m_timeoutOption)) {
-        const std::optional<double> seconds = TextToNumber(parsed.value(m_timeoutOption));
-        if (!seconds || !(*seconds >= 0.1 && *seconds <= MaxTimeoutSeconds))
+        const std::optional<std::chrono::milliseconds> timeout = ProbeTimeoutFromText(parsed.value(m_timeoutOption));
+        if (!timeout)
             return u"invalid --timeout value \"%1\": expected seconds from 0.1 to %2"_s.arg(
                 parsed.value(m_timeoutOption), QString::number(MaxTimeoutSeconds));
-        m_settings.timeout = std::chrono::milliseconds(qint64(*seconds * 1000));
+        m_settings.timeout = *timeout;
     }
     if (parsed.isSet(m_judgeOption)) {
         m_judge = JudgeAt(QUrl(parsed.value(m_judgeOption), QUrl::StrictMode), expect);
@@ -50,11 +45,10 @@ std::optional<QString> ProbeOptions::read(const QCommandLineParser& parsed, cons
 
 int ProbeOptions::fittedJobs(Console& console) const
 {
-    const OpenFilesLimit limit = OpenFilesLimit::raised();
-    const int fitting = limit.fitting(m_jobs);
-    if (fitting < m_jobs)
+    const FittedJobs fitted = FitJobs(m_jobs);
+    if (fitted.jobs < m_jobs)
         console.tell(
             u"this process may open %1 files at most (its hard limit): checking %2 proxies at once, not %3"_s.arg(
-                QString::number(limit.soft), QString::number(fitting), QString::number(m_jobs)));
-    return fitting;
+                QString::number(fitted.openFiles), QString::number(fitted.jobs), QString::number(m_jobs)));
+    return fitted.jobs;
 }

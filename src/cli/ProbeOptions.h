@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CheckParameters.h"
 #include "Judge.h"
 #include "ProbeResult.h"
 
@@ -18,9 +19,9 @@ public:
     // Each probe holds one connection. 256 at once, each given 6 seconds, start some 40 new
     // connections a second at most: a home router's table of connections (often 4 096 to
     // 16 384 entries, an unanswered attempt kept for two minutes) keeps room for the household.
-    static constexpr int DefaultJobs = 256;
-    static constexpr int MaxJobs = 10000;
-    static constexpr int MaxTimeoutSeconds = 3600;
+    static constexpr int DefaultJobs = DefaultCheckJobs;
+    static constexpr int MaxJobs = MaxCheckJobs;
+    static constexpr int MaxTimeoutSeconds = MaxProbeTimeoutSeconds;
 
     QList<QCommandLineOption> options() const { return {m_jobsOption, m_timeoutOption, m_judgeOption}; }
     // The lines --help gives them.

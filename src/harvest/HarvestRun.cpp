@@ -23,6 +23,7 @@ HarvestRun::HarvestRun(ProxyTable& table, Services services, QString workFolder,
     , m_parser(table, services.yielder, std::move(workFolder))
     , m_siteAuthority(std::move(siteAuthority))
 {
+    connect(&m_parser, &PageParser::stageBeginning, this, &HarvestRun::parseStageBeginning);
     connect(&m_parser, &PageParser::progressed, this, &HarvestRun::parseProgressed);
     connect(&m_parser, &PageParser::entryAppended, this, &HarvestRun::entryAppended);
 }

@@ -52,6 +52,7 @@ public:
 Q_SIGNALS:
     void started(); // the table has been emptied
     void pageStarted(int number, int pageCount, const QString& pageCountText, const QUrl& address);
+    void parseStageBeginning();
     void parseProgressed(ParseStage stage, int value, int maximum);
     void entryAppended(int rowCount);
     void pageEnded(int pagesDone);

@@ -122,9 +122,11 @@ std::optional<int> PageParser::CountLines(QIODevice& device)
     return lines;
 }
 
-// A stage begins with counting the lines it will read, which gives its progress maximum.
+// A stage begins with the value 0, then counts the lines it will read, which gives its progress
+// maximum, and only then tells its caption.
 bool PageParser::beginStage(ParseStage stage, QIODevice& device)
 {
+    Q_EMIT stageBeginning();
     const std::optional<int> lines = CountLines(device);
     if (!lines)
         return false;

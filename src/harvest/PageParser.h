@@ -56,6 +56,9 @@ public:
     QString cellFilePath() const;
 
 Q_SIGNALS:
+    // A stage is about to count the lines it will read: the value is 0 again, while the caption
+    // and the maximum stay as they were until progressed() tells the stage.
+    void stageBeginning();
     // The value rises by one per line read, up to the maximum: the lines of the file the stage
     // reads. A stage begins with the value 0; Complete ends the page.
     void progressed(ParseStage stage, int value, int maximum);

@@ -12,8 +12,8 @@
 #include "SaveFilePrompter.h"
 #include "ScriptedHttpServer.h"
 #include "ScriptedYielder.h"
-#include "UrlOpener.h"
 #include "Twips.h"
+#include "UrlOpener.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>

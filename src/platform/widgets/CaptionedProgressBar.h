@@ -15,6 +15,7 @@ public:
 
     int value() const { return m_value; }
     void setValue(int value);
+    int maximum() const { return m_maximum; }
     void setMaximum(int maximum);
     QString caption() const { return m_caption; }
     void setCaption(const QString& caption);

@@ -1,5 +1,6 @@
 #include "ReportListView.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
 
@@ -31,4 +32,24 @@ void ReportListView::mouseDoubleClickEvent(QMouseEvent* event)
     QTreeView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton)
         Q_EMIT doubleClickedAnywhere();
+}
+
+// The keys are read below, on every platform alike: some window systems also send a menu
+// request of their own for the Menu key (at the mouse pointer), which would open a second menu.
+// Either request is taken here, not passed on to the window.
+void ReportListView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (event->reason() != QContextMenuEvent::Keyboard)
+        Q_EMIT contextMenuRequested(event->globalPos());
+}
+
+// From the keyboard, the menu opens on the current row, or at the top of an empty table.
+void ReportListView::keyPressEvent(QKeyEvent* event)
+{
+    const bool menuKey = event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier;
+    if (!menuKey && !(event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier))
+        return QTreeView::keyPressEvent(event);
+    event->accept();
+    const QRect row = visualRect(currentIndex());
+    Q_EMIT contextMenuRequested(viewport()->mapToGlobal(row.isValid() ? row.center() : QPoint(0, 0)));
 }
