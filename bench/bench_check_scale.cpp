@@ -10,7 +10,6 @@
 
 #include <benchmark/benchmark.h>
 
-
 #include <cmath>
 #include <functional>
 

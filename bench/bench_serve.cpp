@@ -177,15 +177,16 @@ int main(int argc, char** argv)
         return 1;
     listFile.close();
     const pid_t judge = Spawn({QStringLiteral(VARNHOLT_FARM_PATH), QString::number(JudgePort)});
-    const pid_t upstream = Spawn({QStringLiteral(VARNHOLT_UPSTREAM_PATH), u"--proxy"_s, QString::number(UpstreamPort),
-                                  u"--source"_s, QString::number(BulkSourcePort), QString::number(BulkBytes),
-                                  u"--source"_s, QString::number(SmallSourcePort), QString::number(SmallBytes),
-                                  u"--idle"_s, QString::number(IdlePort)},
-                                 ready);
+    const pid_t upstream =
+        Spawn({QStringLiteral(VARNHOLT_UPSTREAM_PATH), u"--proxy"_s, QString::number(UpstreamPort), u"--source"_s,
+               QString::number(BulkSourcePort), QString::number(BulkBytes), u"--source"_s,
+               QString::number(SmallSourcePort), QString::number(SmallBytes), u"--idle"_s, QString::number(IdlePort)},
+              ready);
     for (int attempt = 0; attempt < 100 && QFileInfo(QString::fromLocal8Bit(ready)).size() == 0; ++attempt)
         QThread::msleep(20);
-    servePid = Spawn({QStringLiteral(VARNHOLT_CLI_PATH), u"serve"_s, u"--judge"_s, u"http://127.1.255.255:%1/"_s.arg(JudgePort),
-                      u"--listen"_s, u"127.0.0.1:%1"_s.arg(ServePort), u"--max-clients"_s, u"2000"_s, list},
+    servePid = Spawn({QStringLiteral(VARNHOLT_CLI_PATH), u"serve"_s, u"--judge"_s,
+                      u"http://127.1.255.255:%1/"_s.arg(JudgePort), u"--listen"_s, u"127.0.0.1:%1"_s.arg(ServePort),
+                      u"--max-clients"_s, u"2000"_s, list},
                      address);
     for (int attempt = 0; attempt < 250 && QFileInfo(QString::fromLocal8Bit(address)).size() == 0; ++attempt)
         QThread::msleep(20);

@@ -4,8 +4,8 @@
 #include "ExitStatus.h"
 #include "JudgeServer.h"
 #include "OpenFilesLimit.h"
-#include "ProbeOptions.h"
 #include "PlainText.h"
+#include "ProbeOptions.h"
 
 #include <QCommandLineParser>
 #include <QHostAddress>

@@ -1,6 +1,5 @@
 #include "CaptionedProgressBar.h"
 #include "ClosedPort.h"
-#include "ScriptedYielder.h"
 #include "DialogRunner.h"
 #include "Files.h"
 #include "Form1.h"
@@ -13,6 +12,7 @@
 #include "SaveFilePrompter.h"
 #include "ScriptedHttpServer.h"
 #include "ScriptedProxy.h"
+#include "ScriptedYielder.h"
 #include "UrlOpener.h"
 
 #include <QAbstractItemModelTester>
