@@ -42,10 +42,6 @@ ServeCommand::ServeCommand(Console& console, PageFetcher& fetcher)
     : m_console(console)
     , m_input(console, fetcher)
 {
-    connect(&m_recheckTimer, &QTimer::timeout, this, [this] {
-        if (!m_checker)
-            check(m_pool);
-    });
     m_statusTimer.setInterval(StatusInterval);
     connect(&m_statusTimer, &QTimer::timeout, this, &ServeCommand::showStatus);
 }
@@ -53,7 +49,7 @@ ServeCommand::ServeCommand(Console& console, PageFetcher& fetcher)
 // The server's thread ends before the server and its sessions go.
 ServeCommand::~ServeCommand()
 {
-    m_checker.reset();
+    m_keeper.reset();
     if (m_engine)
         m_engine->halt();
     m_server.reset();
@@ -162,10 +158,19 @@ std::optional<int> ServeCommand::prepare()
 
 int ServeCommand::run()
 {
-    m_jobs = m_probing.fittedJobs(m_console);
+    m_keeper = std::make_unique<PoolKeeper>(
+        m_probing.settings(), *m_probing.judge(), m_probing.fittedJobs(m_console),
+        [engine = m_engine.get(), server = m_server.get()](std::vector<Upstream> working) {
+            engine->post([server, working = std::move(working)] { server->usePool(working); });
+        });
+    connect(m_keeper.get(), &PoolKeeper::progressed, this, [this](qsizetype checked, qsizetype working) {
+        if (m_progress)
+            m_progress->update(checked, working);
+    });
+    connect(m_keeper.get(), &PoolKeeper::checkEnded, this, &ServeCommand::onCheckEnded);
     m_progress.emplace(m_console, ProgressReporter::modeFor(false));
     m_progress->start(qsizetype(m_input.proxies().size()));
-    check(m_input.proxies());
+    m_keeper->check(m_input.proxies());
     m_loop.exec();
     m_statusTimer.stop();
     if (Console::errIsTerminal())
@@ -176,8 +181,6 @@ int ServeCommand::run()
 // While serving, Ctrl+C or another stop signal is the normal end.
 void ServeCommand::interrupt()
 {
-    if (m_checker)
-        m_checker->stop();
     if (m_serving) {
         m_engine->post([server = m_server.get()] { server->stop(); });
         m_status = ExitStatus::Done;
@@ -187,46 +190,18 @@ void ServeCommand::interrupt()
     m_loop.quit();
 }
 
-void ServeCommand::check(std::span<const ProxyRecord> list)
+void ServeCommand::onCheckEnded(CheckEnding ending, const QString& reason, qsizetype working)
 {
-    m_checking.assign(list.begin(), list.end());
-    m_working.clear();
-    m_workingRecords.clear();
-    m_checked = 0;
-    m_checker = std::make_unique<ProxyChecker>(m_probing.settings(), m_probing.judge(), m_jobs);
-    connect(m_checker.get(), &ProxyChecker::checked, this, &ServeCommand::onChecked);
-    connect(m_checker.get(), &ProxyChecker::finished, this, &ServeCommand::onCheckFinished);
-    m_checker->start(m_checking);
-}
-
-void ServeCommand::onChecked(qsizetype index, const ProbeResult& result)
-{
-    ++m_checked;
-    if (m_progress)
-        m_progress->update(m_checked, qsizetype(m_working.size()) + (result.level == ProbeLevel::Works ? 1 : 0));
-    if (result.level < ProbeLevel::Works || !result.protocol)
-        return;
-    const ProxyRecord& proxy = m_checking[std::size_t(index)];
-    m_working.push_back({result.proxyAddress, proxy.port, *result.protocol, proxy.login, SendsHostNames(proxy.type),
-                         DisplayText(QString::fromUtf8(proxy.line))});
-    m_workingRecords.push_back(proxy);
-}
-
-void ServeCommand::onCheckFinished(CheckEnding ending, const QString& reason)
-{
-    m_checker.release()->deleteLater(); // it is telling this from its own call
     if (m_progress) {
         m_progress->finish();
         m_progress.reset();
     }
     if (m_serving) {
         if (ending != CheckEnding::Completed)
-            return m_console.tell(
+            m_console.tell(
                 u"the pool was not checked again (%1): serving through the proxies of the last check"_s.arg(reason));
-        if (m_working.empty())
+        else if (working == 0)
             m_console.tell(u"no proxy of the pool works any more: clients are told so until a later check finds one"_s);
-        m_engine->post([server = m_server.get(), working = m_working] { server->usePool(working); });
-        m_pool = m_workingRecords;
         return;
     }
     switch (ending) {
@@ -243,7 +218,7 @@ void ServeCommand::onCheckFinished(CheckEnding ending, const QString& reason)
     case CheckEnding::Completed:
         break;
     }
-    if (m_working.empty()) {
+    if (working == 0) {
         m_console.tell(u"no proxy of the list works through the judge"_s);
         m_status = ExitStatus::No;
         return m_loop.quit();
@@ -253,18 +228,14 @@ void ServeCommand::onCheckFinished(CheckEnding ending, const QString& reason)
 
 void ServeCommand::onServing()
 {
-    m_pool = m_workingRecords;
-    m_engine->post([server = m_server.get(), working = m_working] {
-        server->usePool(working);
-        server->start();
-    });
+    m_engine->post([server = m_server.get()] { server->start(); }); // after the pool the check handed over
     m_serving = true;
     if (!m_console.writeOut(ListenAddress{m_address.host, m_server->port()}.text().toUtf8() + '\n')) {
         m_console.tell(u"cannot write to standard output: "_s + m_console.outError());
         m_status = ExitStatus::FileFailure;
         return interrupt();
     }
-    m_recheckTimer.start(m_recheckEvery);
+    m_keeper->recheckEvery(m_recheckEvery);
     if (Console::errIsTerminal())
         m_statusTimer.start();
 }

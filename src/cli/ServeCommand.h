@@ -5,9 +5,9 @@
 #include "ListInput.h"
 #include "ListenAddress.h"
 #include "LocalProxyServer.h"
+#include "PoolKeeper.h"
 #include "ProbeEngine.h"
 #include "ProbeOptions.h"
-#include "ProxyChecker.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -42,9 +42,7 @@ public:
 
 private:
     std::optional<QString> readListening(const QCommandLineParser& parsed);
-    void check(std::span<const ProxyRecord> list);
-    void onChecked(qsizetype index, const ProbeResult& result);
-    void onCheckFinished(CheckEnding ending, const QString& reason);
+    void onCheckEnded(CheckEnding ending, const QString& reason, qsizetype working);
     void onServing();
     void showStatus();
     void log(const RelayRecord& record);
@@ -66,17 +64,10 @@ private:
     ListInput m_input;
     std::unique_ptr<ProbeEngine> m_engine; // the server's thread
     std::unique_ptr<LocalProxyServer> m_server;
-    std::unique_ptr<ProxyChecker> m_checker; // while the pool is checked
-    std::vector<ProxyRecord> m_pool; // what worked at the last check
-    std::vector<ProxyRecord> m_checking; // what is checked now
-    std::vector<Upstream> m_working; // what works in the check under way
-    std::vector<ProxyRecord> m_workingRecords; // the same as listed
-    qsizetype m_checked = 0;
+    std::unique_ptr<PoolKeeper> m_keeper;
     std::optional<CheckProgress> m_progress; // of the first check
-    int m_jobs = ProbeOptions::DefaultJobs;
     bool m_serving = false;
     int m_status = 0;
-    QTimer m_recheckTimer;
     QTimer m_statusTimer;
     QEventLoop m_loop;
 };

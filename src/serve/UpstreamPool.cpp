@@ -55,10 +55,3 @@ void UpstreamPool::setAside(const Upstream& upstream)
     if (m_turn >= m_working.size())
         m_turn = 0;
 }
-
-std::vector<Upstream> UpstreamPool::everyOne() const
-{
-    std::vector<Upstream> all = m_working;
-    all.insert(all.end(), m_setAside.begin(), m_setAside.end());
-    return all;
-}

@@ -39,8 +39,6 @@ public:
     void setAside(const Upstream& upstream);
 
     qsizetype working() const { return qsizetype(m_working.size()); }
-    // What a check of the pool checks again: the working and those set aside.
-    std::vector<Upstream> everyOne() const;
 
 private:
     std::vector<Upstream> m_working;

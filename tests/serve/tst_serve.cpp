@@ -2,10 +2,12 @@
 #include "HttpAnswer.h"
 #include "JudgeServer.h"
 #include "LocalProxyServer.h"
+#include "PoolKeeper.h"
 #include "ProbeEngine.h"
 #include "ScriptedProxy.h"
 #include "UniqueFd.h"
 
+#include <QBuffer>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -93,6 +95,7 @@ private Q_SLOTS:
     void triesTheNextWhenOneFails_data();
     void triesTheNextWhenOneFails();
     void aClientThatReadsNothingHoldsItsUpstream();
+    void keepsThePoolToWhatWorksNow();
     void servesOnlyWhomItMay_data();
     void servesOnlyWhomItMay();
 
@@ -200,6 +203,44 @@ void TstServe::aClientThatReadsNothingHoldsItsUpstream()
     }
     QCOMPARE(sent, before);
     QVERIFY2(sent > 0 && sent < 64 * 1024 * 1024, qPrintable(QString::number(sent)));
+}
+
+// The pool is what the last completed check found working: a check the judge fails leaves it as
+// it was, and a proxy gone by the next check no longer gets its turn.
+void TstServe::keepsThePoolToWhatWorksNow()
+{
+    Server server({});
+    auto leaving = std::make_unique<ScriptedProxy>(Kind::Socks5, u"127.0.0.14"_s, u"127.0.0.24"_s);
+    QBuffer list;
+    list.setData((m_socks.line() + u'\n' + leaving->line() + u'\n').toUtf8());
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    auto judge = std::make_unique<JudgeServer>();
+    QVERIFY(judge->listen(QHostAddress::LocalHost, 0));
+    const QUrl judgeUrl = judge->url();
+    PoolKeeper keeper({std::chrono::milliseconds(3000)}, *JudgeAt(judgeUrl, {}), 4,
+                      [&server](std::vector<Upstream> working) {
+                          server.engine.post([&server, working] { server.server.usePool(working); });
+                      });
+    QSignalSpy ended(&keeper, &PoolKeeper::checkEnded);
+    const auto exitsAfter = [&](const std::function<void()>& check) {
+        check();
+        if (!ended.wait(10000))
+            return QStringList{u"(the check did not end)"_s};
+        QStringList exits; // in turn, from wherever the pool begins
+        for (int n = 0; n < 2; ++n)
+            exits.append(ExitThrough(Client::Socks5, server.server.port(), m_judge.url()));
+        exits.sort();
+        const bool completed = ended.takeFirst().at(0).value<CheckEnding>() == CheckEnding::Completed;
+        return QStringList{completed ? u"completed"_s : u"failed"_s} + exits;
+    };
+    QCOMPARE(exitsAfter([&] { keeper.check(ReadProxyList(list).proxies); }),
+             (QStringList{u"completed"_s, u"127.0.0.23"_s, u"127.0.0.24"_s}));
+    judge.reset();
+    QCOMPARE(exitsAfter([&] { keeper.recheck(); }), (QStringList{u"failed"_s, u"127.0.0.23"_s, u"127.0.0.24"_s}));
+    judge = std::make_unique<JudgeServer>();
+    QVERIFY(judge->listen(QHostAddress::LocalHost, quint16(judgeUrl.port())));
+    leaving.reset();
+    QCOMPARE(exitsAfter([&] { keeper.recheck(); }), (QStringList{u"completed"_s, u"127.0.0.23"_s, u"127.0.0.23"_s}));
 }
 
 void TstServe::servesOnlyWhomItMay_data()
