@@ -229,13 +229,10 @@ void ProxyProbe::onBytes(QByteArrayView bytes)
 // The proxy closed the connection, or it failed.
 void ProxyProbe::onEnd()
 {
-    if (m_stage == Stage::Handshake) {
-        const TunnelHandshake::State state = m_handshake->state();
-        if (state != TunnelHandshake::State::Incomplete)
-            return readHandshake(state);
+    // A handshake that was decided has moved the stage on: this one was cut short.
+    if (m_stage == Stage::Handshake)
         return tryFailed(m_handshake->speaks() ? u"the connection closed during the handshake"_s
                                                : u"no %1 answer"_s.arg(ProtocolName(m_target.tries[m_try])));
-    }
     if (m_stage == Stage::Answer)
         readAnswer((m_query ? m_query->answer() : *m_ownAnswer).readEnd());
 }
