@@ -77,9 +77,9 @@ std::optional<int> ListInput::fetch(const QString& address)
         m_console.tell(u"cannot fetch %1: %2"_s.arg(shownName, failure));
         return ExitStatus::Unreachable;
     }
-    sink.close();
-    sink.open(QIODevice::ReadOnly);
-    take(ReadProxyList(sink), shownName);
+    QBuffer list(&body);
+    list.open(QIODevice::ReadOnly);
+    take(ReadProxyList(list), shownName);
     return std::nullopt;
 }
 

@@ -140,6 +140,8 @@ private:
     ScriptedHttpServer m_site{[this](QTcpSocket& socket, const QByteArray& target) {
         if (target == "/list.txt")
             return ScriptedHttpServer::answer(socket, "200 OK", m_listed);
+        if (target == "/refused.txt")
+            return ScriptedHttpServer::answer(socket, "404 Not Found", m_listed);
         if (!target.endsWith("=200"))
             return ScriptedHttpServer::answer(socket, "200 OK", Page(target.endsWith("=100") ? TwoRows : QByteArray()));
         socket.write(ScriptedHttpServer::response("200 OK", Page(TwoRows)).left(200));
@@ -315,6 +317,10 @@ void TstCli::endsAsAScriptExpects_data()
         QByteArray(skipped).replace("(standard input)", "http://" + m_site.authority().toUtf8() + "/list.txt"), 0);
     row("a list address that fails", u"check -q http://"_s + m_closed + u"/list.txt"_s, {},
         "varnholt-cli: cannot fetch http://" + m_closed.toUtf8() + "/list.txt: Connection refused\n", 3);
+    row("a list address answered with an error", u"check -q http://"_s + m_site.authority() + u"/refused.txt"_s, {},
+        "varnholt-cli: cannot fetch http://" + m_site.authority().toUtf8()
+            + "/refused.txt: the server answered with status 404\n",
+        3);
     row("report with the level and exit address",
         u"check -q --report --judge "_s + m_judge.url().toString() + u' ' + m_gradedList,
         graded(m_http, "elite") + graded(m_via, "anonymous") + graded(m_telling, "transparent"), {}, 0);
