@@ -10,7 +10,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A proxy's reply to a handshake is a few bytes; a CONNECT reply's header a few hundred.
-constexpr qsizetype ConnectReplyCap = 16 * 1024;
+constexpr qsizetype ConnectReplyCap = qsizetype{16} * 1024;
 
 enum Socks5 : quint8 {
     Version5 = 5,

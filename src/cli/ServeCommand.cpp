@@ -92,7 +92,7 @@ std::optional<QString> ServeCommand::read(const QCommandLineParser& parsed)
 {
     m_lists = parsed.positionalArguments();
     m_verboseLog = parsed.isSet(m_verbose);
-    if (const std::optional<QString> refused = m_probing.read(parsed))
+    if (std::optional<QString> refused = m_probing.read(parsed))
         return refused;
     if (!m_probing.judge())
         return u"serve needs a --judge: only a proxy that carried the judge's request goes into the pool"_s;

@@ -62,7 +62,7 @@ int main(int argc, char* argv[])
     const std::variant<CliCommand*, PrintedAnswer> read = commandLine.read(QCoreApplication::arguments());
     if (const auto* answer = std::get_if<PrintedAnswer>(&read))
         return Answer(*answer, console);
-    CliCommand& command = *std::get<CliCommand*>(read);
+    CliCommand& command = **std::get_if<CliCommand*>(&read);
     if (const std::optional<int> status = command.prepare())
         return *status;
     return RunStoppable(command);

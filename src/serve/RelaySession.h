@@ -75,7 +75,7 @@ public:
 private:
     // One way of the relay: what is read from one socket is written to the other, a piece at a
     // time, the buffer held only while a piece is on its way.
-    static constexpr std::size_t Piece = 256 * 1024; // read and written at once, while data flows
+    static constexpr std::size_t Piece = std::size_t{256} * 1024; // read and written at once, while data flows
 
     struct Way
     {
