@@ -96,6 +96,8 @@ private Q_SLOTS:
     void triesTheNextWhenOneFails();
     void aClientThatReadsNothingHoldsItsUpstream();
     void keepsThePoolToWhatWorksNow();
+    void readsWhatTheClientAsks_data();
+    void readsWhatTheClientAsks();
     void servesOnlyWhomItMay_data();
     void servesOnlyWhomItMay();
 
@@ -241,6 +243,53 @@ void TstServe::keepsThePoolToWhatWorksNow()
     QVERIFY(judge->listen(QHostAddress::LocalHost, quint16(judgeUrl.port())));
     leaving.reset();
     QCOMPARE(exitsAfter([&] { keeper.recheck(); }), (QStringList{u"completed"_s, u"127.0.0.23"_s, u"127.0.0.23"_s}));
+}
+
+void TstServe::readsWhatTheClientAsks_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("read"); // what the request asks, or the refusal; then every reply
+    const QByteArray greeting("\x05\x01\x00", 3); // version 5, one method: no login
+    const QByteArray socks5("\x05\x01\x00", 3); // version 5, CONNECT, reserved
+    const auto row = [](const char* name, const QByteArray& sent, const QString& read) {
+        QTest::newRow(name) << sent << read;
+    };
+    row("SOCKS5, IPv4", greeting + socks5 + QByteArray("\x01\x7f\x00\x00\x01\x00\x50", 7),
+        u"tunnel 127.0.0.1 80 | 05 00"_s);
+    row("SOCKS5, IPv6", greeting + socks5 + '\x04' + QByteArray(15, '\0') + QByteArray("\x01\x01\xbb", 3),
+        u"tunnel ::1 443 | 05 00"_s);
+    row("SOCKS5, a name", greeting + socks5 + QByteArray("\x03\x0b", 2) + "example.com" + QByteArray("\x00\x50", 2),
+        u"tunnel example.com 80 | 05 00"_s);
+    row("SOCKS5, a name with a line end",
+        greeting + socks5 + QByteArray("\x03\x04", 2) + "ex\r\n" + QByteArray("\x00\x50", 2),
+        u"refused | 05 00 05 01 00 01 00 00 00 00 00 00"_s);
+    row("SOCKS5, a login only", QByteArray("\x05\x01\x02", 3), u"refused | 05 ff"_s);
+    row("HTTP, handed on", "GET http://example.com:8080/x HTTP/1.1\r\nHost: example.com\r\nKeep-Alive: 1\r\n\r\n",
+        u"forward example.com 8080 | "_s);
+    row("HTTP, an IPv6 target", "GET http://[::1]/ HTTP/1.1\r\n\r\n", u"forward ::1 80 | "_s);
+    row("CONNECT", "CONNECT [::1]:443 HTTP/1.1\r\n\r\n", u"tunnel ::1 443 | "_s);
+    row("HTTP, not for a proxy", "GET / HTTP/1.1\r\n\r\n", u"refused | 400"_s);
+}
+
+// Fed a byte at a time, as a slow client sends it.
+void TstServe::readsWhatTheClientAsks()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, read);
+    ClientRequestReader reader;
+    ClientRequestReader::State state = ClientRequestReader::State::Incomplete;
+    QByteArray replies;
+    for (qsizetype n = 0; n < sent.size() && state == ClientRequestReader::State::Incomplete; ++n) {
+        state = reader.read(sent.sliced(n, 1));
+        replies += reader.takeReply();
+    }
+    const ClientRequest& request = reader.request();
+    const QString asked = state != ClientRequestReader::State::Ready
+        ? u"refused"_s
+        : u"%1 %2 %3"_s.arg(request.kind == ClientRequest::Kind::Tunnel ? u"tunnel"_s : u"forward"_s, request.host,
+                            QString::number(request.port));
+    const QByteArray shownReplies = replies.startsWith("HTTP/1.1 ") ? replies.mid(9, 3) : replies.toHex(' ');
+    QCOMPARE(u"%1 | %2"_s.arg(asked, QString::fromLatin1(shownReplies)), read);
 }
 
 void TstServe::servesOnlyWhomItMay_data()
