@@ -1,6 +1,7 @@
 #include "TunnelHandshake.h"
 
 #include "HostPort.h"
+#include "Socks5.h"
 
 #include <QHostAddress>
 #include <QUrl>
@@ -11,18 +12,6 @@ namespace {
 
 // A proxy's reply to a handshake is a few bytes; a CONNECT reply's header a few hundred.
 constexpr qsizetype ConnectReplyCap = qsizetype{16} * 1024;
-
-enum Socks5 : quint8 {
-    Version5 = 5,
-    NoLogin = 0,
-    UserPassword = 2,
-    NoAcceptableMethod = 0xff,
-    LoginVersion = 1,
-    Connect = 1,
-    Ipv4Type = 1,
-    NameType = 3,
-    Ipv6Type = 4,
-};
 
 enum Socks4 : quint8 { ReplyVersion = 0, Granted = 90, FirstRefusal = 91, LastRefusal = 93, IdentityRefused = 93 };
 

@@ -1,25 +1,13 @@
 #include "ClientRequest.h"
 
 #include "JudgePage.h"
+#include "Socks5.h"
 
 #include <QHostAddress>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-enum Socks5 : quint8 {
-    Version5 = 5,
-    NoLogin = 0,
-    NoAcceptableMethod = 0xff,
-    ConnectCommand = 1,
-    Ipv4Type = 1,
-    NameType = 3,
-    Ipv6Type = 4,
-    GeneralFailure = 1,
-    CommandNotSupported = 7,
-    AddressTypeNotSupported = 8,
-};
 
 // A reply of SOCKS5 with no bound address to tell.
 QByteArray Socks5Reply(quint8 code)
