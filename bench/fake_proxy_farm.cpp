@@ -13,6 +13,8 @@
 //
 // Usage: fake_proxy_farm PORT... ; prints "ready" on standard output once it listens.
 
+#include "FakeServer.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -81,16 +83,7 @@ public:
     {
         m_epoll = epoll_create1(EPOLL_CLOEXEC);
         for (const int port : ports) {
-            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            const int yes = 1;
-            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(std::uint16_t(port));
-            if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 65535) != 0) {
-                std::perror("fake_proxy_farm: listen");
-                std::exit(1);
-            }
+            const int fd = Listen(port, "fake_proxy_farm");
             watch(fd, EPOLLIN);
             m_listeners.push_back(fd);
         }
@@ -241,11 +234,7 @@ private:
 
 int main(int argc, char* argv[])
 {
-    signal(SIGPIPE, SIG_IGN); // a client that went away is told by the write's error
-    rlimit files{};
-    getrlimit(RLIMIT_NOFILE, &files);
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
+    PrepareFakeServer();
     std::vector<int> ports;
     for (int n = 1; n < argc; ++n)
         ports.push_back(std::atoi(argv[n]));

@@ -8,6 +8,8 @@
 // It listens on 0.0.0.0 and is meant for a network namespace whose only interface is the
 // loopback. Prints "ready" once it listens.
 
+#include "FakeServer.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -43,21 +45,6 @@ struct Connection
     long long left = 0; // what a source has still to send
 };
 
-int Listen(int port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    const int yes = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(std::uint16_t(port));
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 65535) != 0) {
-        std::perror("fake_upstream: listen");
-        std::exit(1);
-    }
-    return fd;
-}
-
 class Upstream
 {
 public:
@@ -69,7 +56,7 @@ public:
 
     void addListener(Role role, int port, long long bytes = 0)
     {
-        const int fd = Listen(port);
+        const int fd = Listen(port, "fake_upstream");
         m_connections[fd] = Connection{role, -1, false, {}, {}, bytes};
         watch(fd, EPOLLIN, EPOLL_CTL_ADD);
     }
@@ -255,11 +242,7 @@ private:
 
 int main(int argc, char* argv[])
 {
-    signal(SIGPIPE, SIG_IGN); // a client that went away is told by the write's error
-    rlimit files{};
-    getrlimit(RLIMIT_NOFILE, &files);
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
+    PrepareFakeServer();
     Upstream upstream;
     for (int n = 1; n + 1 < argc; ++n) {
         const std::string option = argv[n];
