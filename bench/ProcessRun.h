@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QStringList>
+#include <QThread>
 
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -11,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <vector>
 
@@ -53,6 +56,17 @@ inline pid_t Spawn(const QStringList& command, const QByteArray& output = {})
         _exit(127);
     }
     return std::max<pid_t>(pid, 0);
+}
+
+// Waits until a spawned server has written to its output (it writes once it listens, or once
+// it serves), `limit` at most; whether it did.
+inline bool WaitForOutput(const QByteArray& output, std::chrono::milliseconds limit = std::chrono::seconds(2))
+{
+    constexpr std::chrono::milliseconds Poll{20};
+    const auto written = [&output] { return QFileInfo(QString::fromLocal8Bit(output)).size() > 0; };
+    for (auto waited = std::chrono::milliseconds(0); waited < limit && !written(); waited += Poll)
+        QThread::msleep(Poll.count());
+    return written();
 }
 
 // Runs a program to its end; the peak resident memory is the kernel's own account of it.

@@ -4,9 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <benchmark/benchmark.h>
 
@@ -188,8 +186,7 @@ int main(int argc, char** argv)
         farm << QString::number(port);
     const QByteArray ready = scratch.filePath(u"farm.out"_s).toLocal8Bit();
     const pid_t farmPid = Spawn(farm, ready);
-    for (int attempt = 0; attempt < 100 && QFileInfo(QString::fromLocal8Bit(ready)).size() == 0; ++attempt)
-        QThread::msleep(20);
+    WaitForOutput(ready);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     kill(farmPid, SIGTERM);

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -182,15 +181,12 @@ int main(int argc, char** argv)
                QString::number(BulkSourcePort), QString::number(BulkBytes), u"--source"_s,
                QString::number(SmallSourcePort), QString::number(SmallBytes), u"--idle"_s, QString::number(IdlePort)},
               ready);
-    for (int attempt = 0; attempt < 100 && QFileInfo(QString::fromLocal8Bit(ready)).size() == 0; ++attempt)
-        QThread::msleep(20);
+    WaitForOutput(ready);
     servePid = Spawn({QStringLiteral(VARNHOLT_CLI_PATH), u"serve"_s, u"--judge"_s,
                       u"http://127.1.255.255:%1/"_s.arg(JudgePort), u"--listen"_s, u"127.0.0.1:%1"_s.arg(ServePort),
                       u"--max-clients"_s, u"2000"_s, list},
                      address);
-    for (int attempt = 0; attempt < 250 && QFileInfo(QString::fromLocal8Bit(address)).size() == 0; ++attempt)
-        QThread::msleep(20);
-    if (QFileInfo(QString::fromLocal8Bit(address)).size() == 0) {
+    if (!WaitForOutput(address, std::chrono::seconds(5))) {
         qCritical("varnholt-cli serve did not start serving");
         return 1;
     }
