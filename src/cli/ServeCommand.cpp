@@ -9,8 +9,6 @@
 #include <QCommandLineParser>
 #include <QLocale>
 
-#include <cmath>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -24,16 +22,16 @@ QString Bytes(quint64 bytes)
     return QLocale::c().formattedDataSize(qint64(bytes), 1, QLocale::DataSizeTraditionalFormat);
 }
 
-// A whole number from 1 to `most`, or the reason it is not.
+// A whole number from `least` to `most`, or the reason it is not.
 std::variant<int, QString> WholeNumber(const QCommandLineParser& parsed, const QCommandLineOption& option, int least,
                                        int most)
 {
-    const std::optional<double> number = TextToNumber(parsed.value(option));
-    if (!number || !(*number >= least && *number <= most) || *number != std::floor(*number))
+    const std::optional<int> number = WholeNumberFromText(parsed.value(option), least, most);
+    if (!number)
         return u"invalid --%1 value \"%2\": expected a whole number from %3 to %4"_s.arg(
             option.names().constLast(), DisplayText(parsed.value(option)), QString::number(least),
             QString::number(most));
-    return int(*number);
+    return *number;
 }
 
 } // namespace

@@ -17,6 +17,15 @@ std::optional<double> TextToNumber(const QString& text)
     return value;
 }
 
+std::optional<int> WholeNumberFromText(const QString& text, int least, int most)
+{
+    const std::optional<double> number = TextToNumber(text);
+    // Written so that a NaN fails every comparison and is refused.
+    if (!number || !(*number >= least && *number <= most) || *number != std::floor(*number))
+        return std::nullopt;
+    return int(*number);
+}
+
 std::optional<int> RoundHalfToEven(double value)
 {
     const double rounded = std::nearbyint(value); // the default rounding mode is to nearest, ties to even
