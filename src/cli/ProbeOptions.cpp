@@ -24,14 +24,14 @@ std::optional<QString> ProbeOptions::read(const QCommandLineParser& parsed, cons
         const std::optional<int> jobs = CheckJobsFromText(parsed.value(m_jobsOption));
         if (!jobs)
             return u"invalid --jobs value \"%1\": expected a whole number from 1 to %2"_s.arg(
-                parsed.value(m_jobsOption), QString::number(MaxJobs));
+                DisplayText(parsed.value(m_jobsOption)), QString::number(MaxJobs));
         m_jobs = *jobs;
     }
     if (parsed.isSet(m_timeoutOption)) {
         const std::optional<std::chrono::milliseconds> timeout = ProbeTimeoutFromText(parsed.value(m_timeoutOption));
         if (!timeout)
             return u"invalid --timeout value \"%1\": expected seconds from 0.1 to %2"_s.arg(
-                parsed.value(m_timeoutOption), QString::number(MaxTimeoutSeconds));
+                DisplayText(parsed.value(m_timeoutOption)), QString::number(MaxTimeoutSeconds));
         m_settings.timeout = *timeout;
     }
     if (parsed.isSet(m_judgeOption)) {
