@@ -263,7 +263,7 @@ void TstProxyCheck::atMostJobsAtOnce()
 {
     const ScriptedProxy silent(Kind::Silent, u"127.0.0.5"_s);
     QSignalSpy accepted(&silent, &QTcpServer::newConnection);
-    ProxyChecker checker({2000ms}, {}, 2);
+    ProxyChecker checker({1000ms}, {}, 2);
     const QString closed = u"127.0.0.1:"_s + QString::number(ClosedLoopbackPort());
     QTimer::singleShot(0, &checker, [&] {
         QVERIFY(QTest::qWaitFor([&] { return accepted.count() >= 2; }, 5000));

@@ -282,7 +282,8 @@ void TstCli::endsAsAScriptExpects_data()
     const QString stoppable = u"harvest --site "_s + m_holdingSite.authority();
     const QByteArray stopping = "Retrieving Page 1/20... 2 rows so far\n"
                                 "varnholt-cli: stopping after the page in progress; Ctrl+C again stops at once\n";
-    const QString judge = u"check -q --judge "_s + m_judge.url().toString();
+    // A web server in a list waits for a request that never comes: one second is its time-out.
+    const QString judge = u"check -q --judge "_s + m_judge.url().toString() + u" --timeout=1"_s;
     const QString closedJudge = u"http://"_s + m_closed + u'/';
     const auto graded = [](const ScriptedProxy& proxy, const char* level) {
         return proxy.line(u"\t"_s).toUtf8() + "\tHTTP\tpass\tworks\t#\t#\t" + level + "\t127.0.0.6\r\n";
@@ -340,7 +341,7 @@ void TstCli::endsAsAScriptExpects_data()
         (m_silent.line() + u"\r\n"_s).toUtf8() + reachable,
         QByteArray(skipped).replace("(standard input):3", m_slowFirst.toUtf8() + ":4"), 0);
     row("a judge of our own until SIGTERM", u"judge"_s, "http://127.0.0.1:#/\n", {}, 0, {SIGTERM});
-    const QString serve = u"serve --judge "_s + m_judge.url().toString() + u" --listen 127.0.0.1:"_s;
+    const QString serve = u"serve --timeout=1 --judge "_s + m_judge.url().toString() + u" --listen 127.0.0.1:"_s;
     row("serve until SIGTERM", serve + u"0 "_s + m_gradedList, "127.0.0.1:#\n", "checked 3/3, 3 passing, #/s\n", 0,
         {SIGTERM});
     row("serve, no proxy working", serve + u"0 "_s + m_noneWork, {},
