@@ -184,12 +184,13 @@ void TstCheckWindow::menuKeepsTheRulesOfItsControls_data()
     QTest::addColumn<QString>("opener");
     QTest::addColumn<QString>("choice"); // the accelerator typed in the menu
     QTest::addColumn<QString>("seen");
-    const QString off = u"&Details... &Whois...- &Ping...- Chec&k List...-"_s;
+    const QString off = u"Proxy table actions: &Details... &Whois...- &Ping...- Chec&k List...-"_s;
     QTest::newRow("empty table") << 0 << u"right click"_s << u"d"_s << off + u" | The List is Empty"_s;
     QTest::newRow("during a run") << 2 << u"Menu"_s << u"d"_s << off + u" | Selected Proxy Information"_s;
     QTest::newRow("F10 alone") << 1 << u"F10"_s << u"w"_s << u" | Check Proxy List"_s;
     QTest::newRow("after a run") << 1 << u"Shift+F10"_s << u"w"_s
-                                 << u"&Details... &Whois... &Ping... Chec&k List... | Whois Client, Check Proxy List"_s;
+                                 << u"Proxy table actions: &Details... &Whois... &Ping... Chec&k List... | "
+                                    u"Whois Client, Check Proxy List"_s;
 }
 
 // The actions as the menu offers them ("-" when unusable), then the windows and messages that
@@ -210,6 +211,8 @@ void TstCheckWindow::menuKeepsTheRulesOfItsControls()
         else
             Key(m_window.get(), key.key(), key.keyboardModifiers());
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu)
+            offered += menu->accessibleName() + u':';
         for (const QAction* action : menu ? menu->actions() : QList<QAction*>())
             offered += action->isSeparator() ? QStringList()
                                              : QStringList{action->text() + (action->isEnabled() ? u""_s : u"-"_s)};

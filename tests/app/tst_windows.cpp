@@ -15,6 +15,7 @@
 #include "Twips.h"
 #include "UrlOpener.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QDir>
@@ -53,14 +54,18 @@ public:
 };
 
 // What a screen reader must name: whatever takes the focus, whatever its class and whether it has
-// an object name or not, and the texts and bars.
+// an object name or not, and the texts and bars. A label or a button is named by its text; any
+// other control by a name of its own, not by its caption's text with the colon.
 QStringList UnnamedControls(const QWidget& window)
 {
     QStringList unnamed;
     for (QWidget* widget : window.findChildren<QWidget*>()) {
         const bool control = widget->focusPolicy() != Qt::NoFocus || qobject_cast<QLabel*>(widget)
             || widget->inherits("CaptionedProgressBar");
-        if (control && QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).trimmed().isEmpty())
+        const bool named = qobject_cast<QLabel*>(widget) || qobject_cast<QAbstractButton*>(widget)
+            ? !QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).trimmed().isEmpty()
+            : !widget->accessibleName().isEmpty();
+        if (control && !named)
             unnamed.append(QString::fromLatin1(widget->metaObject()->className()) + u' ' + widget->objectName());
     }
     return unnamed;
@@ -320,6 +325,11 @@ void TstWindows::detailsAndAboutShowPlainTextAndCloseOnlyByOk()
     QCOMPARE(shown.join(u'|'),
              u"Varnholt Proxy List Extractor|Version:|%1|Release Date:|29/04/2004|Greets:|-|"
              u"Tarnwick Inc.|https://www.tarnwick.example/"_s.arg(QStringLiteral(VARNHOLT_VERSION)));
+    // A window as large as its outline and no larger, the product's name bold, the address underlined.
+    QCOMPARE(about.minimumSize(), TwipsSize(4815, 2055));
+    QCOMPARE(about.maximumSize(), TwipsSize(4815, 2055));
+    QVERIFY(about.findChild<QLabel*>(u"Label1"_s)->font().bold() && address->font().underline());
+    QCOMPARE(about.findChild<QLabel*>(u"Image1"_s)->pixmap().size(), QSize(32, 32));
     QTest::mouseClick(address, Qt::RightButton);
     QTest::mouseClick(address, Qt::LeftButton);
     QCOMPARE(m_desktop.opened, QStringList{address->text()});

@@ -1,4 +1,5 @@
 #include "Anonymity.h"
+#include "Judge.h"
 #include "JudgeServer.h"
 
 #include <QRegularExpression>
@@ -56,6 +57,8 @@ private Q_SLOTS:
     void readsPages();
     void gradesAnonymity_data();
     void gradesAnonymity();
+    void asksTheJudgeWhatItsAddressNames_data();
+    void asksTheJudgeWhatItsAddressNames();
     void servesThePage_data();
     void servesThePage();
     void boundsClientsAndTime();
@@ -174,7 +177,9 @@ void TstJudge::gradesAnonymity_data()
           "CF-Connecting-IP", "Forwarded-For-IP", "X-Coming-From", "Coming-From", "X-ProxyUser-IP"})
         row(header + " names the client", relayed + JudgePageText({.headers = {{header, "for=127.0.0.1"}}}),
             u"transparent"_s);
-    for (const QByteArray header : {"Proxy-Connection", "X-Proxy-ID", "X-BlueCoat-Via", "X-Forwarded-Host"})
+    for (const QByteArray header : {"Proxy-Connection", "X-Proxy-Connection", "Xroxy-Connection", "X-Proxy-ID",
+                                    "MT-Proxy-ID", "X-BlueCoat-Via", "X-TinyProxy", "Proxy-Agent", "X-IMForwards",
+                                    "X-Forwarded-Host", "X-Forwarded-Proto", "X-Forwarded-Port", "X-Forwarded-Server"})
         row(header + " reveals a proxy", relayed + JudgePageText({.headers = {{header, "127.0.0.1"}}}), u"anonymous"_s);
 }
 
@@ -183,6 +188,38 @@ void TstJudge::gradesAnonymity()
     QFETCH(QByteArray, page);
     QFETCH(QString, checker);
     QTEST(AnonymityName(GradeAnonymity(*JudgeEnvironment::parse(page), QHostAddress(checker))), "level");
+}
+
+void TstJudge::asksTheJudgeWhatItsAddressNames_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("request"); // what a proxy is asked to fetch, the token cut out; "-" when refused
+    const auto row = [](const char* name, const QString& address, const QString& request) {
+        QTest::newRow(name) << address << request;
+    };
+    row("port 80 unsaid", u"http://judge.example/env?a=1"_s,
+        u"GET http://judge.example/env?a=1&check= HTTP/1.1|Host: judge.example"_s);
+    row("IPv6 and a port", u"http://[::1]:8080"_s, u"GET http://[::1]:8080/?check= HTTP/1.1|Host: [::1]:8080"_s);
+    row("a name in its ASCII form", u"http://b\u00FCcher.example:80/a b"_s,
+        u"GET http://xn--bcher-kva.example/a%20b?check= HTTP/1.1|Host: xn--bcher-kva.example"_s);
+    row("HTTPS", u"https://judge.example/"_s, u"-"_s);
+    row("a login", u"http://user:pw@judge.example/"_s, u"-"_s);
+    row("no host", u"http:///env"_s, u"-"_s);
+}
+
+void TstJudge::asksTheJudgeWhatItsAddressNames()
+{
+    QFETCH(QString, address);
+    const std::optional<Judge> judge = JudgeAt(QUrl(address), {});
+    if (!judge) {
+        QTEST(u"-"_s, "request");
+        return;
+    }
+    const JudgeQuery query(*judge, JudgeQuery::Form::Absolute);
+    const QList<QByteArray> lines = query.request().split('\n');
+    QTEST(QString::fromLatin1(QByteArray(lines.value(0)).replace(query.token(), "").trimmed() + '|'
+                              + lines.value(1).trimmed()),
+          "request");
 }
 
 void TstJudge::servesThePage_data()

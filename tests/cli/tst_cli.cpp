@@ -200,6 +200,7 @@ void TstCli::readsTheCommandLine_data()
     row("harvest defaults", u"harvest"_s, u"harvest 20 pages from proxylist.varnholt.example"_s);
     row("pages as typed", u"harvest --pages=2.50 --site=[::1]:8080"_s, u"harvest 2.50 pages from [::1]:8080"_s);
     row("check", u"check --jobs 10000 --timeout=0.5"_s, u"500 ms, level speaks, judge none, any"_s);
+    row("check, the least", u"check --jobs 1 --timeout=0.1"_s, u"100 ms, level speaks, judge none, any"_s);
     row("judge, less required", u"check --judge=http://127.0.0.1/ --require=reachable"_s,
         u"6000 ms, level reachable, judge http://127.0.0.1/, any"_s);
     row("anonymity", u"check --judge=http://127.0.0.1/ --anonymity=anonymous"_s,
