@@ -45,18 +45,21 @@ QStringList Check(ProxyChecker& checker, const QStringList& lines, QString* endi
     for (const QString& line : lines)
         list.push_back(std::get<ProxyRecord>(ParseProxyLine(line.toUtf8())));
     QStringList told;
-    QObject::connect(&checker, &ProxyChecker::checked, &checker, [&told](qsizetype index, const ProbeResult& result) {
-        told.append(u"%1 %2 %3 %4 %5: %6"_s.arg(
-            QString::number(index), LevelName(result.level), result.protocol ? ProtocolName(*result.protocol) : u"-"_s,
-            result.anonymity ? AnonymityName(*result.anonymity) : u"-"_s,
-            result.exitAddress.isEmpty() ? u"-"_s : result.exitAddress, result.reason));
-    });
+    const QMetaObject::Connection telling = QObject::connect(
+        &checker, &ProxyChecker::checked, &checker, [&told](qsizetype index, const ProbeResult& result) {
+            told.append(u"%1 %2 %3 %4 %5: %6"_s.arg(QString::number(index), LevelName(result.level),
+                                                    result.protocol ? ProtocolName(*result.protocol) : u"-"_s,
+                                                    result.anonymity ? AnonymityName(*result.anonymity) : u"-"_s,
+                                                    result.exitAddress.isEmpty() ? u"-"_s : result.exitAddress,
+                                                    result.reason));
+        });
     QSignalSpy finished(&checker, &ProxyChecker::finished);
     checker.start(list);
     if (!finished.wait(30000))
         told.append(u"(not finished)"_s);
     else if (ending)
         *ending = finished.first().at(1).toString();
+    QObject::disconnect(telling);
     told.sort();
     return told;
 }
@@ -305,6 +308,8 @@ void TstProxyCheck::aShortageHereIsNoVerdict()
     QCOMPARE(QStringList(told).replaceInStrings(QRegularExpression(u"^\\d+ "_s), QString()), refused);
     if (ending.isEmpty())
         QVERIFY(!lowered.isEmpty());
+    // With its descriptors back, the same checker checks again.
+    QCOMPARE(Check(checker, {closed}), QStringList{u"0 none - - -: Connection refused"_s});
 }
 
 QTEST_GUILESS_MAIN(TstProxyCheck)
