@@ -146,6 +146,7 @@ private Q_SLOTS:
     void init();
     void run_data();
     void run();
+    void aPageThatCannotBeStoredFailsTheFetch();
     void parsesAPage();
     void countLinesFollowsTheLineEnds_data();
     void countLinesFollowsTheLineEnds();
@@ -178,6 +179,7 @@ void TstHarvest::run_data()
     // The program ends while the first page is counted: nothing more is read, fetched or added.
     row("abandon", {.count = u"20"_s, .act = -1, .pages = 1, .maximum = 20});
 
+    row("pages of just the largest size", {.bodyCap = std::max(DemoPage(0).size(), DemoPage().size())});
     row("no site", {.send = Send::NoSite, .why = u"Connection refused"_s});
     row("connection dropped in the body", {.send = Send::Half, .why = u"Connection closed"_s});
     // The request time-out bounds the whole request, not only a silence between two bytes.
@@ -276,6 +278,17 @@ void TstHarvest::init()
 // one page over a stale cell file and other files: a cell is read as UTF-8 when it is and as
 // Latin-1 otherwise and may be huge, and the sweep takes every "*.tmp" of the work folder, hidden
 // ones too, and nothing else.
+void TstHarvest::aPageThatCannotBeStoredFailsTheFetch()
+{
+    ScriptedHttpServer site(
+        [](QTcpSocket& socket, const QByteArray&) { ScriptedHttpServer::answer(socket, "200 OK", DemoPage()); });
+    QBuffer readOnly;
+    QVERIFY(readOnly.open(QIODevice::ReadOnly));
+    HttpPageFetcher fetcher(5s);
+    const FetchResult fetched = fetcher.fetch(QUrl(u"http://"_s + site.authority() + u'/'), readOnly);
+    QCOMPARE(fetched.ok ? u"stored"_s : fetched.error, u"The page could not be stored."_s);
+}
+
 void TstHarvest::parsesAPage()
 {
     for (const QString& path :
