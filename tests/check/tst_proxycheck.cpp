@@ -34,8 +34,10 @@ QString Handshake(ProxyProtocol protocol, const TunnelTarget& target, const std:
     const QByteArray through =
         handshake.state() == State::Open ? handshake.takeRest() + answer.mid(read) : QByteArray();
     const QStringList states{u"incomplete"_s, u"open"_s, u"refused"_s, u"wants a login"_s, u"not this protocol"_s};
-    return u"%1%2: %3 | %4"_s.arg(states.at(int(handshake.state())), handshake.speaks() ? u", speaks"_s : u""_s,
-                                  QString::fromLatin1(sent.toHex(' ')), QString::fromLatin1(through));
+    const QString reason = handshake.reason().isEmpty() ? QString() : u" ("_s + handshake.reason() + u')';
+    return u"%1%2%3: %4 | %5"_s.arg(states.at(int(handshake.state())), reason,
+                                    handshake.speaks() ? u", speaks"_s : u""_s, QString::fromLatin1(sent.toHex(' ')),
+                                    QString::fromLatin1(through));
 }
 
 // Each result as told: "index level protocol anonymity exit: reason".
@@ -167,27 +169,30 @@ void TstProxyCheck::opensTunnels_data()
         u"open, speaks: 01 04 75 73 65 72 06 73 65 63 72 65 74 "_s + QString::fromLatin1(connectV4.toHex(' '))
             + u" | "_s);
     row("SOCKS5 login refused", socks5, u"127.0.0.1"_s, true, QByteArray("\x05\x02\x01\x01", 4),
-        u"wants a login, speaks: 01 04 75 73 65 72 06 73 65 63 72 65 74 | "_s);
+        u"wants a login (the SOCKS5 proxy refused the login), speaks: 01 04 75 73 65 72 06 73 65 63 72 65 74 | "_s);
     row("SOCKS5 login wanted", socks5, u"127.0.0.1"_s, false, QByteArray("\x05\x02", 2),
-        u"wants a login, speaks:  | "_s);
-    row("SOCKS5 no method taken", socks5, u"127.0.0.1"_s, false, QByteArray("\x05\xff", 2), u"refused, speaks:  | "_s);
-    row("SOCKS5 connection refused", socks5, u"127.0.0.1"_s, false,
-        QByteArray("\x05\x00\x05\x05\x00\x01\x7f\0\0\x01\0\0", 12),
-        u"refused, speaks: "_s + QString::fromLatin1(connectV4.toHex(' ')) + u" | "_s);
+        u"wants a login (the SOCKS5 proxy wants a login), speaks:  | "_s);
+    row("SOCKS5 no method taken", socks5, u"127.0.0.1"_s, false, QByteArray("\x05\xff", 2),
+        u"refused (the SOCKS5 proxy accepts no client without a login), speaks:  | "_s);
+    row("SOCKS5 refused with a code past the known ones", socks5, u"127.0.0.1"_s, false,
+        QByteArray("\x05\x00\x05\x09\x00\x01\x7f\0\0\x01\0\0", 12),
+        u"refused (the SOCKS5 proxy could not connect to the target: unknown code (code 9)), speaks: "_s
+            + QString::fromLatin1(connectV4.toHex(' ')) + u" | "_s);
     row("SOCKS4 asked a SOCKS5", ProxyProtocol::Socks4, u"127.0.0.1"_s, false, QByteArray("\x05\xff", 2),
-        u"not this protocol:  | "_s);
+        u"not this protocol (no SOCKS4 answer):  | "_s);
     row("SOCKS4 granted", ProxyProtocol::Socks4, u"127.0.0.1"_s, false, QByteArray("\x00\x5a\0\0\0\0\0\0", 8) + "HTTP",
         u"open, speaks:  | HTTP"_s);
     row("SOCKS4 refused the user id", ProxyProtocol::Socks4, u"127.0.0.1"_s, true,
-        QByteArray("\x00\x5d\0\0\0\0\0\0", 8), u"wants a login, speaks:  | "_s);
+        QByteArray("\x00\x5d\0\0\0\0\0\0", 8), u"wants a login (the SOCKS4 proxy refused the user id), speaks:  | "_s);
     row("CONNECT taken", ProxyProtocol::HttpConnect, u"127.0.0.1"_s, false,
         "HTTP/1.1 200 Connection established\r\nX: y\r\n\r\nHTTP", u"open, speaks:  | HTTP"_s);
     row("CONNECT wants a login", ProxyProtocol::HttpConnect, u"127.0.0.1"_s, false,
-        "HTTP/1.1 407 Login\r\nContent-Length: 0\r\n\r\n", u"wants a login, speaks:  | "_s);
+        "HTTP/1.1 407 Login\r\nContent-Length: 0\r\n\r\n",
+        u"wants a login (the HTTP proxy wants a login), speaks:  | "_s);
     row("CONNECT refused", ProxyProtocol::HttpConnect, u"127.0.0.1"_s, false, "HTTP/1.1 405 Not Allowed\r\n\r\n",
-        u"refused, speaks:  | "_s);
+        u"refused (status 405 instead of a tunnel), speaks:  | "_s);
     row("CONNECT asked a SOCKS proxy", ProxyProtocol::HttpConnect, u"127.0.0.1"_s, false, QByteArray("\x05\x00", 2),
-        u"not this protocol:  | "_s);
+        u"not this protocol (no HTTP answer):  | "_s);
 }
 
 void TstProxyCheck::opensTunnels()
