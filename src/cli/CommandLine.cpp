@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr qsizetype LineWidth = 92;
+constexpr qsizetype LineWidth = 80; // the usage fits a terminal of the usual width
 
 constexpr auto Description = R"(
 Harvests the Varnholt open-proxy list, checks which proxies work, looks up who holds an

@@ -250,13 +250,17 @@ void TstCli::readsTheCommandLine()
                  qPrintable(refusal->text));
 }
 
-// The man page names every verb with the synopsis the program's own usage gives it.
+// The man page names every verb with the synopsis the program's own usage gives it; the usage
+// fits a terminal of 80 columns and never breaks a bracketed group across lines.
 void TstCli::manPageShowsEveryVerb()
 {
     const Program program;
     QStringList usage;
-    for (const std::unique_ptr<CliCommand>& command : program.commandLine.commands())
+    for (const std::unique_ptr<CliCommand>& command : program.commandLine.commands()) {
         usage.append(CommandLine::usageLine(*command).simplified());
+        for (const QString& line : CommandLine::usageLine(*command).split(u'\n'))
+            QVERIFY2(line.size() <= 80 && line.count(u'[') == line.count(u']'), qPrintable(line));
+    }
     usage.append(u"varnholt-cli --help | --version"_s);
     QCOMPARE(ManPageSynopsis(), usage);
 }
