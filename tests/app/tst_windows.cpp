@@ -257,6 +257,11 @@ void TstWindows::inputDuringAFetchIsTakenAtOnce()
 void TstWindows::everyWindowIsNamedAndCentred()
 {
     QVERIFY(!m_window->findChild<QLineEdit*>(u"Text1"_s)->isEnabled()); // the received count takes no input
+    const QAbstractItemModel* model = m_window->findChild<QAbstractItemView*>()->model();
+    QStringList headers;
+    for (int column = 0; column < model->columnCount(); ++column)
+        headers += model->headerData(column, Qt::Horizontal).toString();
+    QCOMPARE(headers.join(u'|'), u"IP Address|Port|Type|Country|Last Test"_s);
     QStringList unnamed = UnnamedControls(*m_window) + Overlapping(*m_window);
     QStringList orders{TabOrder(*m_window)};
     m_desktop.shown = [&unnamed, &orders](QDialog& window) {
