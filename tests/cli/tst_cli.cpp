@@ -229,6 +229,10 @@ void TstCli::readsTheCommandLine_data()
     row("judge listening on a name", u"judge --listen localhost:80"_s, u"\"localhost:80\""_s);
     row("serve without a judge", u"serve"_s, u"--judge"_s);
     row("serve to other hosts, none allowed", u"serve --judge http://127.0.0.1/ --listen 0.0.0.0:8888"_s, u"--allow"_s);
+    // Every value before the last is the least allowed, so only the address is refused.
+    row("serve, the least of each",
+        u"serve --judge http://127.0.0.1/ --recheck 10 --max-clients 1 --allow 0.0.0.0/0 --listen 0.0.0.0:x"_s,
+        u"\"0.0.0.0:x\""_s);
     row("serve allowing no subnet", u"serve --judge http://127.0.0.1/ --allow 10.0.0.0/33"_s, u"\"10.0.0.0/33\""_s);
 }
 
