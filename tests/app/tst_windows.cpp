@@ -20,6 +20,7 @@
 #include <QAccessible>
 #include <QDir>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -28,6 +29,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <qpa/qwindowsysteminterface.h>
 
 #include <sys/stat.h>
@@ -262,6 +264,7 @@ void TstWindows::everyWindowIsNamedAndCentred()
     for (int column = 0; column < model->columnCount(); ++column)
         headers += model->headerData(column, Qt::Horizontal).toString();
     QCOMPARE(headers.join(u'|'), u"IP Address|Port|Type|Country|Last Test"_s);
+    QVERIFY(!m_window->findChild<QTreeView*>()->header()->sectionsMovable()); // the columns keep their order
     QStringList unnamed = UnnamedControls(*m_window) + Overlapping(*m_window);
     QStringList orders{TabOrder(*m_window)};
     m_desktop.shown = [&unnamed, &orders](QDialog& window) {
