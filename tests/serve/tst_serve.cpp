@@ -254,8 +254,8 @@ void TstServe::readsWhatTheClientAsks_data()
     const auto row = [](const char* name, const QByteArray& sent, const QString& read) {
         QTest::newRow(name) << sent << read;
     };
-    row("SOCKS5, IPv4", greeting + socks5 + QByteArray("\x01\x7f\x00\x00\x01\x00\x50", 7),
-        u"tunnel 127.0.0.1 80 | 05 00"_s);
+    row("SOCKS5, IPv4", greeting + socks5 + QByteArray("\x01\x0a\x01\x02\x03\x00\x50", 7),
+        u"tunnel 10.1.2.3 80 | 05 00"_s);
     row("SOCKS5, IPv6", greeting + socks5 + '\x04' + QByteArray(15, '\0') + QByteArray("\x01\x01\xbb", 3),
         u"tunnel ::1 443 | 05 00"_s);
     row("SOCKS5, a name", greeting + socks5 + QByteArray("\x03\x0b", 2) + "example.com" + QByteArray("\x00\x50", 2),
@@ -268,6 +268,10 @@ void TstServe::readsWhatTheClientAsks_data()
         u"forward example.com 8080 | "_s);
     row("HTTP, an IPv6 target", "GET http://[::1]/ HTTP/1.1\r\n\r\n", u"forward ::1 80 | "_s);
     row("CONNECT", "CONNECT [::1]:443 HTTP/1.1\r\n\r\n", u"tunnel ::1 443 | "_s);
+    row("CONNECT, a name of every kind of character", "CONNECT a-Z_0.9:443 HTTP/1.1\r\n\r\n",
+        u"tunnel a-Z_0.9 443 | "_s);
+    row("CONNECT, a name with a character no name has", "CONNECT a*b:443 HTTP/1.1\r\n\r\n", u"refused | 400"_s);
+    row("CONNECT to port 0", "CONNECT a:0 HTTP/1.1\r\n\r\n", u"refused | 400"_s);
     row("HTTP, not for a proxy", "GET / HTTP/1.1\r\n\r\n", u"refused | 400"_s);
 }
 
