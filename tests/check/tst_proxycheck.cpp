@@ -80,6 +80,7 @@ private Q_SLOTS:
     void opensTunnels();
     void judgesWhatComesBack_data();
     void judgesWhatComesBack();
+    void proxiesThatResolveAreGivenTheJudgesName();
     void stopsWhenTheJudgeFails();
     void atMostJobsAtOnce();
     void aShortageHereIsNoVerdict_data();
@@ -252,6 +253,17 @@ void TstProxyCheck::judgesWhatComesBack()
     // 1.5 s is ample for a fake in this process to answer, even under a sanitizer.
     ProxyChecker checker({1500ms}, judge, 4);
     QCOMPARE(Check(checker, {line.arg(proxy.line())}), QStringList{result});
+}
+
+// SOCKS5H resolves names itself, so the judge's name goes to it; plain SOCKS5 is given the
+// address the checker reached the judge at.
+void TstProxyCheck::proxiesThatResolveAreGivenTheJudgesName()
+{
+    ScriptedProxy socks(Kind::Socks5, u"127.0.0.2"_s, u"127.0.0.3"_s);
+    ProxyChecker checker({1500ms}, JudgeAt(QUrl(u"http://localhost:%1/"_s.arg(m_judge.url().port())), {}), 1);
+    QCOMPARE(Check(checker, {u"socks5h://"_s + socks.line(), u"socks5://"_s + socks.line()}),
+             (QStringList{u"0 works SOCKS5 elite 127.0.0.3: "_s, u"1 works SOCKS5 elite 127.0.0.3: "_s}));
+    QCOMPARE(socks.targets(), (QStringList{u"localhost"_s, u"127.0.0.1"_s}));
 }
 
 void TstProxyCheck::stopsWhenTheJudgeFails()

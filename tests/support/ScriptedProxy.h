@@ -53,6 +53,9 @@ public:
         return serverAddress().toString() + separator + QString::number(serverPort());
     }
 
+    // The hosts SOCKS5 clients asked to reach, as they named them.
+    QStringList targets() const { return m_targets; }
+
 private:
     void read(QTcpSocket* client)
     {
@@ -110,7 +113,8 @@ private:
         tunnel(client, QHostAddress(target.host()), quint16(target.port(80)), {}, head + "\r\n");
     }
 
-    // Greeting, then the login user:secret where one is wanted, then a connection to an IPv4 address.
+    // Greeting, then the login user:secret where one is wanted, then a connection to an IPv4
+    // address or to the name "localhost".
     void readSocks5(QTcpSocket* client, QByteArray& in)
     {
         const auto byte = [&in](qsizetype at) { return quint8(in.at(at)); };
@@ -135,9 +139,17 @@ private:
             step = 2;
         }
         client->setProperty("step", step);
-        if (step == 2 && in.size() >= 10 && byte(3) == 1)
-            tunnel(client, QHostAddress(quint32(byte(4)) << 24 | byte(5) << 16 | byte(6) << 8 | byte(7)),
-                   quint16(byte(8) << 8 | byte(9)), QByteArray("\x05\x00\x00\x01\0\0\0\0\0\0", 10));
+        if (step != 2 || in.size() < 5)
+            return;
+        const qsizetype size = byte(3) == 1 ? 10 : 7 + byte(4);
+        if (in.size() < size || (byte(3) != 1 && in.mid(4, 10) != "\x09localhost"))
+            return;
+        const QHostAddress address = byte(3) == 1
+            ? QHostAddress(quint32(byte(4)) << 24 | byte(5) << 16 | byte(6) << 8 | byte(7))
+            : QHostAddress(QHostAddress::LocalHost);
+        m_targets.append(byte(3) == 1 ? address.toString() : QStringLiteral("localhost"));
+        tunnel(client, address, quint16(byte(size - 2) << 8 | byte(size - 1)),
+               QByteArray("\x05\x00\x00\x01\0\0\0\0\0\0", 10));
     }
 
     // The proxy's reply to the client, then the client and the target talk through it both ways.
@@ -190,4 +202,5 @@ private:
     Kind m_kind;
     QString m_exit;
     QHash<QTcpSocket*, QByteArray> m_pending;
+    QStringList m_targets;
 };
