@@ -206,6 +206,11 @@ void TstHarvest::run_data()
          .why = u"Decompression failed: "_s});
     // Qt follows at most 50 redirects, long before the chain's end.
     row("10 000-hop redirect chain", {.send = Send::Redirect, .why = u"Too many redirects"_s});
+    QByteArray longPage = DemoPage();
+    const qsizetype firstRow = longPage.indexOf("<tr align=\"center\">\n<td>");
+    longPage.insert(longPage.lastIndexOf("<tr"),
+                    longPage.mid(firstRow, longPage.indexOf("<tr", firstRow + 1) - firstRow));
+    row("a hundred and one rows: a page gives a hundred", {.body = longPage});
     row("error status with a page", {.head = "HTTP/1.1 500 Internal Server Error\r\nConnection: close\r\n\r\n"});
     row("every byte value, NULs, line ends, markers",
         {.body = (garbage + "\n<tr align=\"center\">\n\r\r\n").repeated(200) + QByteArray(65536, '\0'),
