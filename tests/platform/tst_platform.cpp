@@ -4,6 +4,7 @@
 #include "HostPort.h"
 #include "MessageBoxPrompter.h"
 #include "TextFiles.h"
+#include "TextNumber.h"
 #include "WorkFolder.h"
 
 #include <QApplication>
@@ -68,6 +69,7 @@ class TstPlatform final : public QObject
 private Q_SLOTS:
     void parsesServerNames_data();
     void parsesServerNames();
+    void readsADecimalCommaAndPoint();
     void deletesFiles();
     void yielderLetsWaitingEventsRun();
     void onlyStaleWorkFoldersAreRemoved_data();
@@ -99,6 +101,15 @@ void TstPlatform::parsesServerNames()
     QFETCH(QString, authority);
     const std::optional<HostPort> parsed = ParseHostPort(text);
     QCOMPARE(parsed ? parsed->authority() : QString(), authority);
+}
+
+// A number as the user's language writes it, or as C does.
+void TstPlatform::readsADecimalCommaAndPoint()
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QList<std::optional<double>> read{TextToNumber(u"2,5"_s), TextToNumber(u" 2.5 "_s)};
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(read, (QList<std::optional<double>>{2.5, 2.5}));
 }
 
 void TstPlatform::deletesFiles()
