@@ -56,20 +56,20 @@ std::optional<QList<QByteArray>> RegularFilesOnly(int folder)
     return names;
 }
 
-bool RemoveIfStale(int root, const QByteArray& name, pid_t maker)
+void RemoveIfStale(int root, const QByteArray& name, pid_t maker)
 {
     const UniqueFd folder(::openat(root, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat status = {};
     if (!folder.isValid() || ::fstat(folder.get(), &status) != 0)
-        return false;
+        return;
     if (status.st_uid != ::geteuid() || (status.st_mode & 07777) != 0700 || !ProcessIsGone(maker))
-        return false;
+        return;
     const std::optional<QList<QByteArray>> files = RegularFilesOnly(folder.get());
     if (!files)
-        return false;
+        return;
     for (const QByteArray& file : *files)
         ::unlinkat(folder.get(), file.constData(), 0);
-    return ::unlinkat(root, name.constData(), AT_REMOVEDIR) == 0;
+    ::unlinkat(root, name.constData(), AT_REMOVEDIR);
 }
 
 } // namespace
@@ -90,23 +90,20 @@ WorkFolder::WorkFolder(const QString& tempRoot)
     RemoveStaleWorkFolders(tempRoot);
 }
 
-int RemoveStaleWorkFolders(const QString& tempRoot)
+void RemoveStaleWorkFolders(const QString& tempRoot)
 {
     static const QRegularExpression pattern(u"\\A"_s + QLatin1StringView(NamePrefix)
                                             + u"([1-9][0-9]{0,9})-[A-Za-z0-9]{6}\\z"_s);
     const UniqueFd root(::open(QFile::encodeName(tempRoot).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root.isValid())
-        return 0;
-    int removed = 0;
+        return;
     const QStringList names = QDir(tempRoot).entryList({QLatin1StringView(NamePrefix) + u'*'},
                                                        QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : names) {
         const QRegularExpressionMatch match = pattern.match(name);
         bool isNumber = false;
         const qint64 maker = match.hasMatch() ? match.captured(1).toLongLong(&isNumber) : 0;
-        if (isNumber && maker <= std::numeric_limits<pid_t>::max()
-            && RemoveIfStale(root.get(), QFile::encodeName(name), pid_t(maker)))
-            ++removed;
+        if (isNumber && maker <= std::numeric_limits<pid_t>::max())
+            RemoveIfStale(root.get(), QFile::encodeName(name), pid_t(maker));
     }
-    return removed;
 }

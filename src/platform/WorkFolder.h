@@ -28,9 +28,8 @@ private:
     QTemporaryDir m_dir;
 };
 
-// Removes the work folders in tempRoot left by processes of this user that no longer exist,
-// and returns how many. A folder is removed only when all of this holds: its name follows
-// the pattern exactly, it is a directory (not a link to one) owned by this user with mode
-// 0700, the process its name tells is gone, and it holds regular files only. Anything else is
-// left alone.
-int RemoveStaleWorkFolders(const QString& tempRoot);
+// Removes the work folders in tempRoot left by processes of this user that no longer exist. A
+// folder is removed only when all of this holds: its name follows the pattern exactly, it is a
+// directory (not a link to one) owned by this user with mode 0700, the process its name tells
+// is gone, and it holds regular files only. Anything else is left alone.
+void RemoveStaleWorkFolders(const QString& tempRoot);

@@ -26,7 +26,6 @@ QString Upstream::name() const
 void UpstreamPool::replace(std::vector<Upstream> working)
 {
     m_working = std::move(working);
-    m_setAside.clear();
     m_turn = 0;
 }
 
@@ -47,7 +46,6 @@ void UpstreamPool::setAside(const Upstream& upstream)
     const auto found = std::find(m_working.begin(), m_working.end(), upstream);
     if (found == m_working.end())
         return;
-    m_setAside.push_back(*found);
     const auto index = std::size_t(found - m_working.begin());
     m_working.erase(found);
     if (index < m_turn)

@@ -42,6 +42,5 @@ public:
 
 private:
     std::vector<Upstream> m_working;
-    std::vector<Upstream> m_setAside;
     std::size_t m_turn = 0;
 };
