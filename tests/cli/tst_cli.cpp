@@ -229,7 +229,7 @@ void TstCli::readsTheCommandLine_data()
     row("judge listening on a name", u"judge --listen localhost:80"_s, u"\"localhost:80\""_s);
     row("serve without a judge", u"serve"_s, u"--judge"_s);
     row("serve to other hosts, none allowed", u"serve --judge http://127.0.0.1/ --listen 0.0.0.0:8888"_s, u"--allow"_s);
-    // Every value before the last is the least allowed, so only the address is refused.
+    // Every value before the address is at the edge of what is allowed: only the address is refused.
     row("serve, the least of each",
         u"serve --judge http://127.0.0.1/ --recheck 10 --max-clients 1 --allow 0.0.0.0/0 --listen 0.0.0.0:x"_s,
         u"\"0.0.0.0:x\""_s);
@@ -261,8 +261,9 @@ void TstCli::manPageShowsEveryVerb()
     const Program program;
     QStringList usage;
     for (const std::unique_ptr<CliCommand>& command : program.commandLine.commands()) {
-        usage.append(CommandLine::usageLine(*command).simplified());
-        for (const QString& line : CommandLine::usageLine(*command).split(u'\n'))
+        const QString shown = CommandLine::usageLine(*command);
+        usage.append(shown.simplified());
+        for (const QString& line : shown.split(u'\n'))
             QVERIFY2(line.size() <= 80 && line.count(u'[') == line.count(u']'), qPrintable(line));
     }
     usage.append(u"varnholt-cli --help | --version"_s);

@@ -279,10 +279,6 @@ void TstHarvest::init()
     m_parser = std::make_unique<PageParser>(m_table, m_yielder, m_folder->path());
 }
 
-// The marker, cell and grouping rules in detail are the fuzz targets' work, seeds included. Here
-// one page over a stale cell file and other files: a cell is read as UTF-8 when it is and as
-// Latin-1 otherwise and may be huge, and the sweep takes every "*.tmp" of the work folder, hidden
-// ones too, and nothing else.
 void TstHarvest::aPageThatCannotBeStoredFailsTheFetch()
 {
     ScriptedHttpServer site(
@@ -294,6 +290,10 @@ void TstHarvest::aPageThatCannotBeStoredFailsTheFetch()
     QCOMPARE(fetched.ok ? u"stored"_s : fetched.error, u"The page could not be stored."_s);
 }
 
+// The marker, cell and grouping rules in detail are the fuzz targets' work, seeds included. Here
+// one page over a stale cell file and other files: a cell is read as UTF-8 when it is and as
+// Latin-1 otherwise and may be huge, and the sweep takes every "*.tmp" of the work folder, hidden
+// ones too, and nothing else.
 void TstHarvest::parsesAPage()
 {
     for (const QString& path :

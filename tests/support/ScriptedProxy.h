@@ -141,13 +141,14 @@ private:
         client->setProperty("step", step);
         if (step != 2 || in.size() < 5)
             return;
-        const qsizetype size = byte(3) == 1 ? 10 : 7 + byte(4);
-        if (in.size() < size || (byte(3) != 1 && in.mid(4, 10) != "\x09localhost"))
+        const bool ipv4 = byte(3) == 1;
+        const qsizetype size = ipv4 ? 10 : 7 + byte(4);
+        if (in.size() < size || (!ipv4 && in.mid(4, 10) != "\x09localhost"))
             return;
-        const QHostAddress address = byte(3) == 1
+        const QHostAddress address = ipv4
             ? QHostAddress(quint32(byte(4)) << 24 | byte(5) << 16 | byte(6) << 8 | byte(7))
             : QHostAddress(QHostAddress::LocalHost);
-        m_targets.append(byte(3) == 1 ? address.toString() : QStringLiteral("localhost"));
+        m_targets.append(ipv4 ? address.toString() : QStringLiteral("localhost"));
         tunnel(client, address, quint16(byte(size - 2) << 8 | byte(size - 1)),
                QByteArray("\x05\x00\x00\x01\0\0\0\0\0\0", 10));
     }
